@@ -1,0 +1,43 @@
+# Tokvin - set-up, build, run and test on Debian. See README.md.
+BUILD    := build
+PACKAGES := cmake make python3 g++-mingw-w64-i686 wine wine32:i386 wine64 \
+            xvfb xauth xdotool imagemagick doctest-dev icoutils halibut \
+            sndfile-programs zip
+
+.PHONY: all deps build run test bench dist clean
+
+all: build
+
+# Installs what is missing when run as root; otherwise says what to install.
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" -ne 0 ]; then \
+	    echo "Missing Debian packages:" $$missing; \
+	    echo "Install them as root: dpkg --add-architecture i386 && apt-get update && apt-get install" $$missing; \
+	    exit 1; \
+	  fi; \
+	  echo "Installing:" $$missing; \
+	  dpkg --add-architecture i386 && apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	fi
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build $(BUILD) --parallel 2
+
+run: build
+	@if [ -n "$$DISPLAY" ]; then \
+	  tests/wine-env.sh $(BUILD)/wine-run wine $(BUILD)/tokvin.exe; \
+	else \
+	  tests/wine-env.sh $(BUILD)/wine-run tests/screenshot.sh $(BUILD)/tokvin.exe $(BUILD)/tokvin.png && \
+	  echo "No display here: Tokvin ran on a virtual one; its window is in $(BUILD)/tokvin.png"; \
+	fi
+
+test: build
+	@tests/wine-env.sh $(BUILD)/wine-test ctest --preset default
+
+clean:
+	rm -rf $(BUILD) dist

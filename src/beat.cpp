@@ -1,0 +1,41 @@
+/* Tokvin - beat grid of the metronome. */
+#include "beat.h"
+
+#define MS_ONE      (1ULL << 32)            /* one millisecond in BEATTIME units */
+#define NEGATIVE    (1ULL << 63)            /* sign bit of a BEATTIME difference */
+
+BEATTIME BeatLength(int tempo)
+{
+    if (tempo < 1)
+        tempo = 1;
+    /* 60000 / tempo ms, rounded to the nearest 2^-32 ms: the error stays
+       below a nanosecond per day of clicking */
+    return (60000ULL * MS_ONE + (unsigned)tempo / 2) / (unsigned)tempo;
+}
+
+BEATTIME BeatTime(unsigned long ms)
+{
+    return (BEATTIME)(ms & 0xFFFFFFFFUL) << 32;
+}
+
+int BeatTest(unsigned long now, unsigned long oldTimer, unsigned long tick,
+             int tempo, int fresh, BEATTIME *due)
+{
+    BEATTIME t = BeatTime(now);
+    BEATTIME len, next;
+
+    if (fresh) {
+        if (((now - oldTimer) & 0xFFFFFFFFUL) < tick)
+            return 0;
+        *due = t;
+        return 1;
+    }
+    len = BeatLength(tempo);
+    next = *due + len;
+    if ((t - next) & NEGATIVE)
+        return 0;
+    /* the thread was held up for more than a whole quarter: start over here
+       rather than fire the missed beats in a burst */
+    *due = (t - next >= len) ? t : next;
+    return 1;
+}

@@ -1,0 +1,515 @@
+/* Tokvin - delay times and metronome for musicians.
+   Main module: program state, start-up and the dialog procedure, the delay
+   table and tempo input, the click and its sound source, the stored
+   settings and the help file. */
+#include <windows.h>
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "delay.h"
+#include "midi.h"
+#include "beat.h"
+#include "clickwav.h"
+#include "../res/resource.h"
+
+/* ---------------------------------------------------------------------
+   Program state
+   --------------------------------------------------------------------- */
+
+int         g_Tempo     = 120;
+int         g_Wheel     = 0;
+DWORD       g_Tick      = 500;
+DWORD       g_OldTimer  = 0;
+UINT_PTR    g_TimerID   = 0;
+DWORD       g_MidiChan  = DFLT_MIDICHAN;
+DWORD       g_MidiNote  = DFLT_MIDINOTE;
+DWORD       g_MidiVelo  = DFLT_MIDIVELO;
+DWORD       g_MidiDev   = DFLT_MIDIDEV;
+int         g_MidiOpen  = 0;
+int         g_ClickOn   = 0;
+int         g_UseBeep   = 0;
+int         g_UseMidi   = 0;
+int         g_TicFlag   = 0;
+int         g_TimerCnt  = 0;
+const void *g_SndMem    = clickwav;
+char        g_AppPath[MAXPATH];
+HINSTANCE   g_hInstance;
+HWND        g_hTrackTempo;
+HWND        g_hUpDown;
+
+/* Beat grid of the running click */
+BEATTIME    g_BeatDue   = 0;    /* due time of the last beat */
+int         g_BeatFresh = 0;    /* next beat is the first since the click started */
+int         g_NoteOn    = 0;    /* a MIDI note sounds and still wants its note-off */
+
+void FormatText(char *buf, size_t size, const char *fmt, ...)
+{
+    va_list args;
+
+    if (size == 0)
+        return;
+    va_start(args, fmt);
+    _vsnprintf(buf, size, fmt, args);
+    va_end(args);
+    buf[size - 1] = '\0';
+}
+
+/* ---------------------------------------------------------------------
+   Delay table
+   --------------------------------------------------------------------- */
+
+/* Cells in the order they are written: value = quarter * mul / div */
+static const int    s_CellId[]  = { NOTE1, NOTE2, NOTE4, NOTE8, NOTE16, NOTE32,
+                                    TRIPLET2, TRIPLET4, TRIPLET8, TRIPLET16 };
+static const double s_CellMul[] = { 4.0, 2.0, 1.0, 1.0, 1.0, 1.0, 4.0, 2.0, 1.0, 1.0 };
+static const double s_CellDiv[] = { 1.0, 1.0, 1.0, 2.0, 4.0, 8.0, 3.0, 3.0, 3.0, 6.0 };
+
+double GetDelay(int tempo)
+{
+    return 60000.0 / tempo;
+}
+
+const char *StrCalc(double value)
+{
+    static char text[16];
+
+    FormatText(text, sizeof text, "%10.4f", value);
+    return text;
+}
+
+void WindowTitleSet(HWND hDlg, int tempo)
+{
+    char title[256];
+
+    FormatText(title, sizeof title, "%d BPM - %s", tempo, WIND_TITLE);
+    SetWindowTextA(hDlg, title);
+}
+
+void dtor(HWND hDlg, int tempo, int settext, int setslider)
+{
+    char   text[8];
+    double q;
+    size_t i;
+
+    if (tempo > MAXTEMPO)
+        tempo = MAXTEMPO;
+    if (tempo < MINTEMPO)
+        tempo = MINTEMPO;
+    g_Tempo = tempo;
+    q = GetDelay(tempo);
+    g_Tick = (DWORD)q;
+
+    if (settext) {
+        /* raises EN_CHANGE at once: OnTempoEdit runs before we go on and
+           brings the trackbar along */
+        FormatText(text, sizeof text, "%d", tempo);
+        SetDlgItemTextA(hDlg, TEMPOEDIT, text);
+    }
+    if (setslider)
+        SendMessageA(g_hTrackTempo, TBM_SETPOS, TRUE, TRACKSUM - tempo);
+
+    for (i = 0; i < sizeof s_CellId / sizeof s_CellId[0]; i++)
+        SetDlgItemTextA(hDlg, s_CellId[i], StrCalc(q * s_CellMul[i] / s_CellDiv[i]));
+
+    WindowTitleSet(hDlg, tempo);
+}
+
+/* ---------------------------------------------------------------------
+   Tempo input
+   --------------------------------------------------------------------- */
+
+HWND InitTrackbar(HWND hDlg)
+{
+    LONG units = GetDialogBaseUnits();
+    int  bx = LOWORD(units), by = HIWORD(units);
+    WORD x  = (WORD)MulDiv(91, bx, 4);
+    WORD y  = (WORD)MulDiv(28, by, 8);
+    WORD cx = (WORD)MulDiv(20, bx, 4);
+    WORD cy = (WORD)MulDiv(102, by, 8);
+    HWND hTrack;
+
+    hTrack = CreateWindowExA(0, TRACKBAR_CLASSA, "Trackbar Control",
+                             WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS | TBS_VERT | TBS_ENABLESELRANGE,
+                             x, y, cx, cy, hDlg, (HMENU)0, g_hInstance, NULL);
+    SendMessageA(hTrack, TBM_SETRANGE, TRUE, MAKELPARAM(MINTEMPO, MAXTEMPO));
+    SendMessageA(hTrack, TBM_SETPAGESIZE, 0, PAGEVAL);
+    SendMessageA(hTrack, TBM_SETTICFREQ, TRACKTICFREQ, 0);
+    return hTrack;
+}
+
+HWND InitUpDown(HWND hDlg)
+{
+    HWND hUpDown;
+
+    /* the buddy moves and sizes the control to the right edge of the field */
+    hUpDown = CreateWindowExA(0, UPDOWN_CLASSA, "Updown Control",
+                              WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_ARROWKEYS,
+                              240, 64, 40, 256, hDlg, (HMENU)0, g_hInstance, NULL);
+    SendMessageA(hUpDown, UDM_SETBUDDY, (WPARAM)GetDlgItem(hDlg, TEMPOEDIT), 0);
+    SendMessageA(hUpDown, UDM_SETRANGE, 0, MAKELPARAM(MAXTEMPO, MINTEMPO));
+    return hUpDown;
+}
+
+void OnTempoScroll(HWND hDlg, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:   g_Tempo += 1;       break;
+    case SB_LINEDOWN: g_Tempo -= 1;       break;
+    case SB_PAGEUP:   g_Tempo += PAGEVAL; break;
+    case SB_PAGEDOWN: g_Tempo -= PAGEVAL; break;
+    case SB_THUMBPOSITION:
+        /* the up-down reports its own position with this code: not ours */
+        if ((HWND)lParam != g_hTrackTempo)
+            return;
+        [[fallthrough]];
+    case SB_THUMBTRACK:
+        g_Tempo = TRACKSUM - (short)HIWORD(wParam);
+        break;
+    default:
+        return;
+    }
+    dtor(hDlg, g_Tempo, 1, 0);
+}
+
+void OnTempoWheel(HWND hDlg, WPARAM wParam)
+{
+    /* fine-grained wheels send parts of a notch: keep the rest for later */
+    g_Wheel += (short)HIWORD(wParam);
+    g_Tempo += g_Wheel / WHEELSTEP;
+    if (g_Wheel >= WHEELSTEP || g_Wheel <= -WHEELSTEP)
+        g_Wheel %= WHEELSTEP;
+    dtor(hDlg, g_Tempo, 1, 0);
+}
+
+void OnTempoNotify(HWND hDlg, LPARAM lParam)
+{
+    const NMHDR *hdr = (const NMHDR *)lParam;
+
+    if (hdr->hwndFrom == g_hUpDown && hdr->code == (UINT)UDN_DELTAPOS) {
+        g_Tempo += ((const NMUPDOWN *)lParam)->iDelta;
+        dtor(hDlg, g_Tempo, 1, 1);
+    }
+}
+
+void OnTempoEdit(HWND hDlg)
+{
+    char text[8];
+
+    if (GetDlgItemTextA(hDlg, TEMPOEDIT, text, sizeof text) == 0)
+        return;
+    dtor(hDlg, atoi(text), 0, 1);
+}
+
+/* ---------------------------------------------------------------------
+   Click
+   --------------------------------------------------------------------- */
+
+static void EndClickNote(void)
+{
+    g_NoteOn = 0;
+    if (g_MidiOpen)
+        MidiNoteOff((signed char)g_MidiNote, (signed char)g_MidiChan);
+}
+
+void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTime)
+{
+    (void)hwnd;
+    (void)message;
+    if (idEvent != g_TimerID)
+        return;
+
+    if (BeatTest(dwTime, g_OldTimer, g_Tick, g_Tempo, g_BeatFresh, &g_BeatDue)) {
+        g_BeatFresh = 0;
+        if (g_NoteOn)           /* the last beat never got to its note-off */
+            EndClickNote();
+        g_TicFlag = 1;
+        g_TimerCnt = 0;
+        g_OldTimer = dwTime;
+        if (g_UseMidi) {
+            MidiNoteOn((signed char)g_MidiNote, (signed char)g_MidiVelo, (signed char)g_MidiChan);
+            g_NoteOn = g_MidiOpen;
+        }
+    }
+    if (!g_TicFlag)
+        return;
+    if (g_TimerCnt++ < SOUND_DELAY)
+        return;
+
+    g_TicFlag = 0;
+    if (g_UseBeep)
+        Beep(BEEP_FREQ, BEEP_MS);
+    else if (!g_UseMidi)
+        sndPlaySoundA((LPCSTR)g_SndMem, SND_ASYNC | SND_MEMORY);
+    if (g_NoteOn)
+        EndClickNote();
+}
+
+UINT_PTR SetClick(void)
+{
+    if (g_ClickOn) {
+        if (g_TimerID)
+            return g_TimerID;
+        g_BeatFresh = 1;
+        if (g_UseMidi)
+            OpenMidi(g_MidiDev);
+        /* the open error box lets the user switch the click again
+           before we get here */
+        if (!g_ClickOn || g_TimerID)
+            return g_TimerID;
+        return SetTimer(NULL, 0, TIMER_TICK, OnTimerClick);
+    }
+
+    if (g_TimerID)
+        KillTimer(NULL, g_TimerID);
+    g_TimerID = 0;
+    g_NoteOn = 0;
+    if (g_MidiOpen) {
+        MidiNoteOff((signed char)g_MidiNote, (signed char)g_MidiChan);
+        CloseMidi();
+    }
+    return 0;
+}
+
+void OnClickSwitch(HWND hDlg)
+{
+    g_ClickOn = (int)SendDlgItemMessageA(hDlg, BCLICK, BM_GETCHECK, 0, 0);
+    g_Tick = (DWORD)GetDelay(g_Tempo);
+    g_TimerID = SetClick();
+}
+
+/* ---------------------------------------------------------------------
+   Sound source
+   --------------------------------------------------------------------- */
+
+static void CheckSource(HWND hDlg, int off1, int off2, int on)
+{
+    CheckDlgButton(hDlg, off1, BST_UNCHECKED);
+    CheckDlgButton(hDlg, off2, BST_UNCHECKED);
+    CheckDlgButton(hDlg, on, BST_CHECKED);
+}
+
+void OnSourceAudio(HWND hDlg)
+{
+    if (!g_UseBeep && !g_UseMidi)
+        return;
+    g_UseMidi = 0;
+    g_UseBeep = 0;
+    CheckSource(hDlg, RAD_BEEP, RAD_MIDI, RAD_AUDIO);
+}
+
+void OnSourceBeep(HWND hDlg)
+{
+    if (g_UseBeep)
+        return;
+    g_UseBeep = 1;
+    g_UseMidi = 0;
+    sndPlaySoundA(NULL, SND_ASYNC | SND_MEMORY);
+    CheckSource(hDlg, RAD_AUDIO, RAD_MIDI, RAD_BEEP);
+}
+
+void OnSourceMidi(HWND hDlg)
+{
+    if (g_UseMidi)
+        return;
+    g_UseBeep = 0;
+    g_UseMidi = 1;
+    sndPlaySoundA(NULL, SND_ASYNC | SND_MEMORY);
+    CheckSource(hDlg, RAD_AUDIO, RAD_BEEP, RAD_MIDI);
+    /* the device is only taken while MIDI is the source */
+    if (g_ClickOn && !g_MidiOpen)
+        OpenMidi(g_MidiDev);
+}
+
+/* ---------------------------------------------------------------------
+   Stored settings
+   --------------------------------------------------------------------- */
+
+/* The values after "Flags", in the order they are written and read */
+#define NVALUES 5
+static const char *const s_ValName[NVALUES] = { "Tempo", "MIDIChannel", "MIDINote",
+                                                "MIDIVelocity", "MIDIDevice" };
+static void *const s_ValVar[NVALUES] = { &g_Tempo, &g_MidiChan, &g_MidiNote,
+                                         &g_MidiVelo, &g_MidiDev };
+
+int SaveRecentData(void)
+{
+    HKEY  hKey;
+    DWORD disp;
+    DWORD flags = 0;
+    int   i;
+
+    if (g_UseBeep)
+        flags |= BITBEEP;
+    if (g_UseMidi)
+        flags |= BITMIDI;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, REGKEY, 0, NULL, 0, KEY_WRITE, NULL,
+                        &hKey, &disp) != ERROR_SUCCESS)
+        return 1;
+    RegSetValueExA(hKey, "Flags", 0, REG_DWORD, (const BYTE *)&flags, MAXDATA);
+    for (i = 0; i < NVALUES; i++)
+        RegSetValueExA(hKey, s_ValName[i], 0, REG_DWORD, (const BYTE *)s_ValVar[i], MAXDATA);
+    RegCloseKey(hKey);
+    return 1;
+}
+
+/* Reads one value of at most MAXDATA bytes over the low bytes of *var.
+   A missing value or one that is too long leaves *var as it was. */
+static void QuerySetting(HKEY hKey, const char *name, void *var)
+{
+    BYTE  data[MAXDATA];
+    DWORD type;
+    DWORD size = MAXDATA;
+
+    if (RegQueryValueExA(hKey, name, NULL, &type, data, &size) == ERROR_SUCCESS
+        && size <= MAXDATA)
+        memcpy(var, data, size);
+}
+
+int GetRecentData(void)
+{
+    HKEY  hKey;
+    DWORD flags = 0;
+    int   i;
+
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, REGKEY, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
+        return 1;
+    QuerySetting(hKey, "Flags", &flags);
+    for (i = 0; i < NVALUES; i++)
+        QuerySetting(hKey, s_ValName[i], s_ValVar[i]);
+    RegCloseKey(hKey);
+    g_UseBeep = (flags & BITBEEP) ? 1 : 0;
+    g_UseMidi = (flags & BITMIDI) ? 1 : 0;
+    return 1;
+}
+
+/* ---------------------------------------------------------------------
+   Help
+   --------------------------------------------------------------------- */
+
+void MakeHelpPath(char *path, size_t size, const char *appPath)
+{
+    static const char name[] = "\\" HELPFILE;
+    size_t len;
+    char  *slash;
+
+    if (size < sizeof name) {
+        if (size)
+            path[0] = '\0';
+        return;
+    }
+    len = strlen(appPath);
+    if (len > size - 1)
+        len = size - 1;
+    memcpy(path, appPath, len);
+    path[len] = '\0';
+    slash = strrchr(path, '\\');
+    if (slash)
+        len = (size_t)(slash - path);
+    if (len + sizeof name > size)       /* no room for the name: leave the path short */
+        len = size - sizeof name;
+    memcpy(path + len, name, sizeof name);
+}
+
+void OpenHelpFileX(HWND hDlg, DWORD id)
+{
+    char path[HELPPATHSIZE];
+    char msg[512];
+
+    MakeHelpPath(path, sizeof path, g_AppPath);
+    if (!WinHelpA(hDlg, path, id ? HELP_CONTEXT : HELP_CONTENTS, id)) {
+        FormatText(msg, sizeof msg, "Die Hilfedatei %s wurde nicht gefunden!", HELPFILE);
+        MessageBoxA(hDlg, msg, "Hilfe aufrufen", MB_ICONEXCLAMATION | MB_OK);
+    }
+}
+
+/* ---------------------------------------------------------------------
+   Start-up and dialog
+   --------------------------------------------------------------------- */
+
+BOOL InitializeApp(HWND hDlg, WPARAM wParam, LPARAM lParam)
+{
+    RECT rc;
+    int  width, height;
+
+    (void)wParam;
+    (void)lParam;
+    if (GetModuleFileNameA(NULL, g_AppPath, sizeof g_AppPath) == 0)
+        g_AppPath[0] = '\0';
+    g_AppPath[sizeof g_AppPath - 1] = '\0';
+    GetRecentData();
+
+    GetWindowRect(hDlg, &rc);
+    width = rc.right - rc.left;
+    height = rc.bottom - rc.top;
+    SetWindowPos(hDlg, NULL, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE);
+
+    if (midiOutGetNumDevs() == 0) {
+        g_UseMidi = 0;
+        EnableWindow(GetDlgItem(hDlg, RAD_MIDI), FALSE);
+    }
+    CheckDlgButton(hDlg, BCLICK, BST_UNCHECKED);
+    CheckDlgButton(hDlg, RAD_MIDI, g_UseMidi ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, RAD_BEEP, g_UseBeep ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, RAD_AUDIO, (!g_UseMidi && !g_UseBeep) ? BST_CHECKED : BST_UNCHECKED);
+    SendMessageA(hDlg, WM_SETICON, ICON_SMALL,
+                 (LPARAM)LoadIconA(g_hInstance, MAKEINTRESOURCEA(IDI_TOKVIN)));
+
+    g_hTrackTempo = InitTrackbar(hDlg);
+    g_hUpDown = InitUpDown(hDlg);
+    dtor(hDlg, g_Tempo, 1, 1);
+    return TRUE;
+}
+
+static void OnCommand(HWND hDlg, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case TEMPOEDIT: if (HIWORD(wParam) == EN_CHANGE) OnTempoEdit(hDlg); break;
+    case RAD_AUDIO: OnSourceAudio(hDlg); break;
+    case RAD_BEEP:  OnSourceBeep(hDlg);  break;
+    case RAD_MIDI:  OnSourceMidi(hDlg);  break;
+    case BCLICK:    OnClickSwitch(hDlg); break;
+    default:        break;              /* Enter and Esc change nothing */
+    }
+}
+
+static void OnClose(HWND hDlg)
+{
+    g_ClickOn = 0;
+    SetClick();
+    SaveRecentData();
+    EndDialog(hDlg, 0);
+}
+
+INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG: return InitializeApp(hwndDlg, wParam, lParam);
+    case WM_COMMAND:    OnCommand(hwndDlg, wParam);             return FALSE;
+    case WM_VSCROLL:    OnTempoScroll(hwndDlg, wParam, lParam); return FALSE;
+    case WM_MOUSEWHEEL: OnTempoWheel(hwndDlg, wParam);          return FALSE;
+    case WM_NOTIFY:     OnTempoNotify(hwndDlg, lParam);         return FALSE;
+    case WM_HELP:       OpenHelpFileX(hwndDlg, 0);              return FALSE;
+    case WM_CLOSE:      OnClose(hwndDlg);                       return TRUE;
+    default:            return FALSE;
+    }
+}
+
+int WINAPI WinMain(HINSTANCE hinst, HINSTANCE hinstPrev, LPSTR lpCmdLine, int nCmdShow)
+{
+    INITCOMMONCONTROLSEX icc;
+
+    (void)hinstPrev;
+    (void)lpCmdLine;
+    (void)nCmdShow;
+    icc.dwSize = sizeof icc;
+    icc.dwICC = 0xFFFFFFFF;             /* every class group */
+    InitCommonControlsEx(&icc);
+    g_hInstance = hinst;
+    return (int)DialogBoxParamA(hinst, MAKEINTRESOURCEA(IDD_TOKVIN), NULL, DialogFunc, 0);
+}

@@ -1,0 +1,97 @@
+/* Tokvin - program state, constants and the procedures shared by its modules. */
+#ifndef TOKVIN_DELAY_H
+#define TOKVIN_DELAY_H
+
+#include <windows.h>
+
+/* Tempo range and steps */
+#define MINTEMPO        12
+#define MAXTEMPO        300
+#define TRACKSUM        (MINTEMPO + MAXTEMPO)  /* trackbar position = TRACKSUM - tempo */
+#define PAGEVAL         12
+#define TRACKTICFREQ    18
+#define WHEELSTEP       120                    /* wheel delta of one notch */
+
+/* Click */
+#define TIMER_TICK      10      /* ms between two timer callbacks */
+#define SOUND_DELAY     10      /* ticks from the beat to the sound */
+#define BEEP_FREQ       2160    /* Hz */
+#define BEEP_MS         4
+
+/* Stored settings */
+#define BITBEEP         1
+#define BITMIDI         2
+#define MAXDATA         4
+#define REGKEY          "Software\\Tokvin\\"
+
+/* MIDI defaults */
+#define DFLT_MIDIDEV    0
+#define DFLT_MIDICHAN   9       /* tenth channel: General MIDI percussion */
+#define DFLT_MIDIVELO   64
+#define DFLT_MIDINOTE   75      /* claves */
+
+#define MAXPATH         512
+#define WIND_TITLE      "Tokvin 0.99"
+#define HELPFILE        "tokvin_d.hlp"
+#define HELPPATHSIZE    (MAXPATH + 13)         /* program path + "\tokvin_d.hlp" */
+
+/* Program state */
+extern int         g_Tempo;
+extern int         g_Wheel;
+extern DWORD       g_Tick;
+extern DWORD       g_OldTimer;
+extern UINT_PTR    g_TimerID;
+extern DWORD       g_MidiChan;
+extern DWORD       g_MidiNote;
+extern DWORD       g_MidiVelo;
+extern DWORD       g_MidiDev;
+extern int         g_MidiOpen;
+extern int         g_ClickOn;
+extern int         g_UseBeep;
+extern int         g_UseMidi;
+extern int         g_TicFlag;
+extern int         g_TimerCnt;
+extern const void *g_SndMem;
+extern char        g_AppPath[MAXPATH];
+extern HINSTANCE   g_hInstance;
+extern HWND        g_hTrackTempo;
+extern HWND        g_hUpDown;
+
+/* Start-up and dialog */
+INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam);
+BOOL InitializeApp(HWND hDlg, WPARAM wParam, LPARAM lParam);
+
+/* Delay table */
+double      GetDelay(int tempo);
+const char *StrCalc(double value);
+void        dtor(HWND hDlg, int tempo, int settext, int setslider);
+void        WindowTitleSet(HWND hDlg, int tempo);
+
+/* Tempo input */
+HWND InitTrackbar(HWND hDlg);
+HWND InitUpDown(HWND hDlg);
+void OnTempoScroll(HWND hDlg, WPARAM wParam, LPARAM lParam);
+void OnTempoWheel(HWND hDlg, WPARAM wParam);
+void OnTempoNotify(HWND hDlg, LPARAM lParam);
+void OnTempoEdit(HWND hDlg);
+
+/* Click and sound source */
+void     OnClickSwitch(HWND hDlg);
+UINT_PTR SetClick(void);
+void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTime);
+void OnSourceAudio(HWND hDlg);
+void OnSourceBeep(HWND hDlg);
+void OnSourceMidi(HWND hDlg);
+
+/* Settings */
+int SaveRecentData(void);
+int GetRecentData(void);
+
+/* Help */
+void MakeHelpPath(char *path, size_t size, const char *appPath);
+void OpenHelpFileX(HWND hDlg, DWORD id);
+
+/* Bounded printf into a fixed buffer; the result is always terminated. */
+void FormatText(char *buf, size_t size, const char *fmt, ...);
+
+#endif
