@@ -26,7 +26,7 @@ deps:
 
 build: deps
 	@cmake --preset default >/dev/null
-	@cmake --build $(BUILD) --parallel 2
+	@cmake --build $(BUILD) --parallel 2 -- --no-print-directory
 
 run: build
 	@if [ -n "$$DISPLAY" ]; then \

@@ -12,7 +12,6 @@
 
 #include "delay.h"
 #include "midi.h"
-#include "beat.h"
 #include "clickwav.h"
 #include "../res/resource.h"
 
@@ -41,10 +40,9 @@ HINSTANCE   g_hInstance;
 HWND        g_hTrackTempo;
 HWND        g_hUpDown;
 
-/* Beat grid of the running click */
-BEATTIME    g_BeatDue   = 0;    /* due time of the last beat */
-int         g_BeatFresh = 0;    /* next beat is the first since the click started */
-int         g_NoteOn    = 0;    /* a MIDI note sounds and still wants its note-off */
+BEATTIME    g_BeatDue   = 0;
+int         g_BeatFresh = 0;
+int         g_NoteOn    = 0;
 
 void FormatText(char *buf, size_t size, const char *fmt, ...)
 {
@@ -285,11 +283,21 @@ void OnClickSwitch(HWND hDlg)
    Sound source
    --------------------------------------------------------------------- */
 
+/* Checking a radio button makes it a tab stop as well; the sound sources
+   stay out of the tab order, which is the tempo field and the click switch. */
+static void SetSourceCheck(HWND hDlg, int id, int checked)
+{
+    HWND hButton = GetDlgItem(hDlg, id);
+
+    SendMessageA(hButton, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SetWindowLongA(hButton, GWL_STYLE, GetWindowLongA(hButton, GWL_STYLE) & ~WS_TABSTOP);
+}
+
 static void CheckSource(HWND hDlg, int off1, int off2, int on)
 {
-    CheckDlgButton(hDlg, off1, BST_UNCHECKED);
-    CheckDlgButton(hDlg, off2, BST_UNCHECKED);
-    CheckDlgButton(hDlg, on, BST_CHECKED);
+    SetSourceCheck(hDlg, off1, 0);
+    SetSourceCheck(hDlg, off2, 0);
+    SetSourceCheck(hDlg, on, 1);
 }
 
 void OnSourceAudio(HWND hDlg)
@@ -454,9 +462,9 @@ BOOL InitializeApp(HWND hDlg, WPARAM wParam, LPARAM lParam)
         EnableWindow(GetDlgItem(hDlg, RAD_MIDI), FALSE);
     }
     CheckDlgButton(hDlg, BCLICK, BST_UNCHECKED);
-    CheckDlgButton(hDlg, RAD_MIDI, g_UseMidi ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hDlg, RAD_BEEP, g_UseBeep ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hDlg, RAD_AUDIO, (!g_UseMidi && !g_UseBeep) ? BST_CHECKED : BST_UNCHECKED);
+    SetSourceCheck(hDlg, RAD_MIDI, g_UseMidi);
+    SetSourceCheck(hDlg, RAD_BEEP, g_UseBeep);
+    SetSourceCheck(hDlg, RAD_AUDIO, !g_UseMidi && !g_UseBeep);
     SendMessageA(hDlg, WM_SETICON, ICON_SMALL,
                  (LPARAM)LoadIconA(g_hInstance, MAKEINTRESOURCEA(IDI_TOKVIN)));
 

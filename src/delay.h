@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "beat.h"
+
 /* Tempo range and steps */
 #define MINTEMPO        12
 #define MAXTEMPO        300
@@ -56,6 +58,9 @@ extern char        g_AppPath[MAXPATH];
 extern HINSTANCE   g_hInstance;
 extern HWND        g_hTrackTempo;
 extern HWND        g_hUpDown;
+extern BEATTIME    g_BeatDue;     /* due time of the last beat */
+extern int         g_BeatFresh;   /* the next beat is the first of a run */
+extern int         g_NoteOn;      /* a MIDI click note still wants its note-off */
 
 /* Start-up and dialog */
 INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam);

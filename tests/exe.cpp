@@ -1,0 +1,105 @@
+// Helpers for tests of the built program; see exe.h.
+#include "exe.h"
+
+#include <doctest.h>
+
+static const char kKey[] = "Software\\Tokvin";
+
+std::string TokvinPath()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string p(path);
+    p.erase(p.find_last_of('\\'));          // tests folder
+    p.erase(p.find_last_of('\\') + 1);      // build folder
+    return p + "tokvin.exe";
+}
+
+struct FindArgs {
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK FindMain(HWND hwnd, LPARAM lParam)
+{
+    FindArgs *a = reinterpret_cast<FindArgs *>(lParam);
+    DWORD pid = 0;
+    char title[128] = "";
+    GetWindowThreadProcessId(hwnd, &pid);
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (pid == a->pid && IsWindowVisible(hwnd) && std::string(title).find(" BPM - Tokvin") != std::string::npos) {
+        a->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+Tokvin::Tokvin()
+{
+    std::string exe = TokvinPath();
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + exe + "\"";
+    REQUIRE(CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    FindArgs a = {pi.dwProcessId, nullptr};
+    REQUIRE(WaitFor([&] { EnumWindows(FindMain, reinterpret_cast<LPARAM>(&a)); return a.found != nullptr; }));
+    h = a.found;
+}
+
+Tokvin::~Tokvin()
+{
+    if (running()) {
+        PostMessageA(h, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0)
+            TerminateProcess(pi.hProcess, 1);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+std::string Tokvin::text(int id) const
+{
+    char buf[256] = "";
+    GetDlgItemTextA(h, id, buf, sizeof buf);
+    return buf;
+}
+
+std::string Tokvin::title() const
+{
+    char buf[256] = "";
+    GetWindowTextA(h, buf, sizeof buf);
+    return buf;
+}
+
+DWORD Tokvin::close()
+{
+    PostMessageA(h, WM_CLOSE, 0, 0);
+    REQUIRE(WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0);
+    DWORD code = 0xDEAD;
+    GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+}
+
+bool Tokvin::running() const
+{
+    return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void ClearSettings()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+}
+
+void StoreDword(const char *name, DWORD value)
+{
+    HKEY key;
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+bool ReadDword(const char *name, DWORD *value)
+{
+    DWORD size = sizeof *value, type = 0;
+    return RegGetValueA(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_DWORD, &type, value, &size) == ERROR_SUCCESS;
+}

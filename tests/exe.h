@@ -1,0 +1,47 @@
+// Helpers for tests that look at the built tokvin.exe or run it as a user does.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Full path of tokvin.exe in the build tree (the folder above the tests).
+std::string TokvinPath();
+
+// Waits until cond() holds, pumping this thread's messages; false after timeoutMs.
+template <class Cond>
+bool WaitFor(Cond cond, DWORD timeoutMs = 20000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (cond())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// A running copy of tokvin.exe and its main window.
+struct Tokvin {
+    PROCESS_INFORMATION pi = {};
+    HWND h = nullptr;
+
+    Tokvin();                 // starts it and waits for its window
+    ~Tokvin();                // closes it if still running
+    Tokvin(const Tokvin &) = delete;
+    Tokvin &operator=(const Tokvin &) = delete;
+
+    std::string text(int id) const;
+    std::string title() const;
+    DWORD close();            // WM_CLOSE, waits for the exit, returns the exit code
+    bool running() const;
+};
+
+// Deletes HKCU\Software\Tokvin or sets one of its DWORD values.
+void ClearSettings();
+void StoreDword(const char *name, DWORD value);
+bool ReadDword(const char *name, DWORD *value);

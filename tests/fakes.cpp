@@ -1,0 +1,120 @@
+// Stand-ins for sound, MIDI, timer and help calls; see fakes.h.
+// The program's modules are compiled for the tests without dllimport on
+// these functions, so the definitions here take the place of the system's.
+#include "fakes.h"
+
+#include <cstdio>
+
+Fakes fake;
+
+static std::string Format(const char *fmt, ...)
+{
+    char buf[512];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    return buf;
+}
+
+std::vector<std::string> Fakes::only(const std::string &prefix) const
+{
+    std::vector<std::string> out;
+    for (const auto &e : log)
+        if (e.compare(0, prefix.size(), prefix) == 0)
+            out.push_back(e);
+    return out;
+}
+
+void ResetFakes()
+{
+    fake = Fakes();
+}
+
+static const HMIDIOUT kHandle = reinterpret_cast<HMIDIOUT>(0x4D1D);
+
+extern "C" {
+
+UINT WINAPI midiOutGetNumDevs(void)
+{
+    return fake.numDevs;
+}
+
+MMRESULT WINAPI midiOutOpen(LPHMIDIOUT phmo, UINT uDeviceID, DWORD_PTR, DWORD_PTR, DWORD fdwOpen)
+{
+    fake.log.push_back(Format("open %u flags %lu", uDeviceID, (unsigned long)fdwOpen));
+    if (fake.openResult == MMSYSERR_NOERROR)
+        *phmo = kHandle;
+    return fake.openResult;
+}
+
+MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg)
+{
+    fake.log.push_back(Format("msg %02lX %02lX %02lX %02lX%s", dwMsg & 0xFF, (dwMsg >> 8) & 0xFF,
+                              (dwMsg >> 16) & 0xFF, dwMsg >> 24, hmo == kHandle ? "" : " (bad handle)"));
+    return fake.sendResult;
+}
+
+MMRESULT WINAPI midiOutClose(HMIDIOUT hmo)
+{
+    fake.log.push_back(hmo == kHandle ? "close" : "close (bad handle)");
+    return fake.closeResult;
+}
+
+BOOL WINAPI sndPlaySoundA(LPCSTR pszSound, UINT fuSound)
+{
+    fake.log.push_back(Format("snd %s flags %u", pszSound ? "sample" : "stop", fuSound));
+    return TRUE;
+}
+
+BOOL WINAPI Beep(DWORD dwFreq, DWORD dwDuration)
+{
+    fake.log.push_back(Format("beep %lu %lu", (unsigned long)dwFreq, (unsigned long)dwDuration));
+    return TRUE;
+}
+
+UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR, UINT uElapse, TIMERPROC)
+{
+    fake.log.push_back(Format("settimer %u%s", uElapse, hWnd ? " (window)" : ""));
+    return fake.nextTimerId;
+}
+
+BOOL WINAPI KillTimer(HWND, UINT_PTR uIDEvent)
+{
+    fake.log.push_back(Format("killtimer %u", (unsigned)uIDEvent));
+    return TRUE;
+}
+
+BOOL WINAPI WinHelpA(HWND, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData)
+{
+    fake.log.push_back(Format("help %s %u %lu", lpszHelp, uCommand, (unsigned long)dwData));
+    return fake.helpResult;
+}
+
+} // extern "C"
+
+static LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        char cls[32] = "", caption[256] = "", text[600] = "";
+        GetClassNameA(box, cls, sizeof cls);
+        HWND body = GetDlgItem(box, 0xFFFF);
+        if (std::string(cls) == "#32770" && body) {
+            GetWindowTextA(box, caption, sizeof caption);
+            GetWindowTextA(body, text, sizeof text);
+            fake.log.push_back(Format("box %s: %s", caption, text));
+            if (fake.inBox)
+                fake.inBox(caption);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void WatchMessageBoxes()
+{
+    static HHOOK hook;
+    if (!hook)
+        hook = SetWindowsHookExA(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+}

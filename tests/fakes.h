@@ -1,0 +1,34 @@
+// Stand-ins for the system calls that make sound, drive MIDI, run timers or
+// start the help viewer, for in-process tests: Wine here has no sound card
+// and no MIDI device, and the tests choose the clock readings themselves.
+// Every call is written to a log that the tests read back.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct Fakes {
+    std::vector<std::string> log;
+    UINT     numDevs = 1;             // midiOutGetNumDevs
+    MMRESULT openResult = MMSYSERR_NOERROR;
+    MMRESULT sendResult = MMSYSERR_NOERROR;
+    MMRESULT closeResult = MMSYSERR_NOERROR;
+    BOOL     helpResult = TRUE;       // WinHelpA
+    UINT_PTR nextTimerId = 41;
+    // called from inside every message box, before it is answered
+    std::function<void(const std::string &caption)> inBox;
+
+    // entries of the log that start with prefix
+    std::vector<std::string> only(const std::string &prefix) const;
+};
+
+extern Fakes fake;
+
+void ResetFakes();
+
+// Message boxes are real: a hook logs "box <caption>: <text>" and answers them.
+void WatchMessageBoxes();

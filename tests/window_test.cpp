@@ -1,0 +1,297 @@
+// The main window and the delay table as a user sees them: start-up, the
+// table for a tempo, and every way of entering a tempo.
+#include <doctest.h>
+
+#include "fakes.h"
+#include "window.h"
+
+static const char *kTable120 =
+    "[ 2000.0000][ 1000.0000][  500.0000][  250.0000][  125.0000][   62.5000]"
+    "[  666.6667][  333.3333][  166.6667][   83.3333]";
+
+TEST_SUITE("window") {
+
+TEST_CASE("a first start shows 120 BPM, the table for it and the Audio source, centred")
+{
+    Window w;
+    CHECK(w.title() == "120 BPM - Tokvin 0.99");
+    CHECK(w.table() == kTable120);
+    CHECK(w.text(TEMPOEDIT) == "120");
+    CHECK(w.trackPos() == 192);
+    CHECK(g_Tick == 500);
+    CHECK(w.checked(RAD_AUDIO));
+    CHECK_FALSE(w.checked(RAD_BEEP));
+    CHECK_FALSE(w.checked(RAD_MIDI));
+    CHECK_FALSE(w.checked(BCLICK));
+    CHECK(w.enabled(RAD_MIDI));
+
+    RECT rc;
+    GetWindowRect(w.h, &rc);
+    CHECK(rc.left == (GetSystemMetrics(SM_CXSCREEN) - (rc.right - rc.left)) / 2);
+    CHECK(rc.top == (GetSystemMetrics(SM_CYSCREEN) - (rc.bottom - rc.top)) / 2);
+
+    // the trackbar runs 12..300 with the fastest tempo at the top
+    CHECK(SendMessageA(g_hTrackTempo, TBM_GETRANGEMIN, 0, 0) == 12);
+    CHECK(SendMessageA(g_hTrackTempo, TBM_GETRANGEMAX, 0, 0) == 300);
+    CHECK(SendMessageA(g_hTrackTempo, TBM_GETPAGESIZE, 0, 0) == 12);
+    CHECK((GetWindowLongA(g_hTrackTempo, GWL_STYLE) & TBS_VERT) != 0);
+    CHECK(reinterpret_cast<HWND>(SendMessageA(g_hUpDown, UDM_GETBUDDY, 0, 0)) == GetDlgItem(w.h, TEMPOEDIT));
+    CHECK(SendMessageA(g_hUpDown, UDM_GETRANGE, 0, 0) == MAKELONG(300, 12));
+}
+
+TEST_CASE("the table follows the tempo with four decimals, right-aligned")
+{
+    Window w;
+    struct Row { int tempo; DWORD tick; const char *table; };
+    const Row rows[] = {
+        {12, 5000, "[20000.0000][10000.0000][ 5000.0000][ 2500.0000][ 1250.0000][  625.0000]"
+                   "[ 6666.6667][ 3333.3333][ 1666.6667][  833.3333]"},
+        {130, 461, "[ 1846.1538][  923.0769][  461.5385][  230.7692][  115.3846][   57.6923]"
+                   "[  615.3846][  307.6923][  153.8462][   76.9231]"},
+        {300, 200, "[  800.0000][  400.0000][  200.0000][  100.0000][   50.0000][   25.0000]"
+                   "[  266.6667][  133.3333][   66.6667][   33.3333]"},
+    };
+    for (const Row &r : rows) {
+        CAPTURE(r.tempo);
+        dtor(w.h, r.tempo, 1, 1);
+        CHECK(g_Tempo == r.tempo);
+        CHECK(g_Tick == r.tick);
+        CHECK(w.table() == r.table);
+        CHECK(w.text(TEMPOEDIT) == std::to_string(r.tempo));
+        CHECK(w.trackPos() == 312 - r.tempo);
+        CHECK(w.title() == std::to_string(r.tempo) + " BPM - Tokvin 0.99");
+    }
+}
+
+TEST_CASE("tempi outside 12..300 are applied clamped, never divided by zero")
+{
+    Window w;
+    const int low[] = {0, -7, 11, -2147483647 - 1};
+    for (int t : low) {
+        CAPTURE(t);
+        dtor(w.h, t, 1, 1);
+        CHECK(g_Tempo == 12);
+        CHECK(w.title() == "12 BPM - Tokvin 0.99");
+        CHECK(w.text(TEMPOEDIT) == "12");
+    }
+    const int high[] = {301, 500, 2147483647};
+    for (int t : high) {
+        CAPTURE(t);
+        dtor(w.h, t, 1, 1);
+        CHECK(g_Tempo == 300);
+        CHECK(w.trackPos() == 12);
+    }
+}
+
+TEST_CASE("typing into the tempo field")
+{
+    Window w;
+    SUBCASE("each keystroke applies at once and the trackbar follows") {
+        w.type("8");
+        CHECK(g_Tempo == 12);
+        CHECK(w.trackPos() == 300);
+        CHECK(w.text(TEMPOEDIT) == "8");     // a typed value stays as typed
+        w.type("80");
+        CHECK(g_Tempo == 80);
+        CHECK(w.trackPos() == 232);
+        CHECK(w.title() == "80 BPM - Tokvin 0.99");
+    }
+    SUBCASE("500 applies 300 and stays in the field") {
+        w.type("500");
+        CHECK(g_Tempo == 300);
+        CHECK(w.text(TEMPOEDIT) == "500");
+        CHECK(w.text(NOTE1) == "  800.0000");
+    }
+    SUBCASE("clearing the field changes nothing") {
+        w.type("");
+        CHECK(g_Tempo == 120);
+        CHECK(w.table() == kTable120);
+    }
+    SUBCASE("pasted text without digits applies 12 and stays") {
+        w.type("abc");
+        CHECK(g_Tempo == 12);
+        CHECK(w.text(TEMPOEDIT) == "abc");
+        w.type("  96xyz");
+        CHECK(g_Tempo == 96);
+    }
+    SUBCASE("the field takes no more than seven characters into account") {
+        w.type("000000099");
+        CHECK(g_Tempo == 12);    // atoi("0000000") on the first seven
+    }
+    SUBCASE("the field refuses letters from the keyboard") {
+        HWND edit = GetDlgItem(w.h, TEMPOEDIT);
+        CHECK((GetWindowLongA(edit, GWL_STYLE) & ES_NUMBER) != 0);
+        SetWindowTextA(edit, "");
+        SendMessageA(edit, WM_CHAR, 'x', 1);
+        SendMessageA(edit, WM_CHAR, '9', 1);
+        SendMessageA(edit, WM_CHAR, '0', 1);
+        CHECK(w.text(TEMPOEDIT) == "90");
+        CHECK(g_Tempo == 90);
+    }
+}
+
+TEST_CASE("trackbar keys: arrows step by one, pages by twelve, within 12..300")
+{
+    Window w;
+    w.key(g_hTrackTempo, VK_UP);
+    CHECK(g_Tempo == 121);
+    CHECK(w.trackPos() == 191);
+    CHECK(w.text(TEMPOEDIT) == "121");
+    w.key(g_hTrackTempo, VK_DOWN);
+    w.key(g_hTrackTempo, VK_DOWN);
+    CHECK(g_Tempo == 119);
+    dtor(w.h, 120, 1, 1);
+    w.key(g_hTrackTempo, VK_PRIOR);
+    CHECK(g_Tempo == 132);
+    CHECK(w.trackPos() == 180);
+    w.key(g_hTrackTempo, VK_NEXT);
+    w.key(g_hTrackTempo, VK_NEXT);
+    CHECK(g_Tempo == 108);
+    CHECK(w.title() == "108 BPM - Tokvin 0.99");
+
+    dtor(w.h, 300, 1, 1);
+    w.scroll(SB_LINEUP);
+    CHECK(g_Tempo == 300);
+    w.scroll(SB_PAGEUP);
+    CHECK(g_Tempo == 300);
+    CHECK(w.trackPos() == 12);
+    dtor(w.h, 12, 1, 1);
+    w.scroll(SB_LINEDOWN);
+    w.scroll(SB_PAGEDOWN);
+    CHECK(g_Tempo == 12);
+    CHECK(w.trackPos() == 300);
+}
+
+TEST_CASE("dragging the thumb")
+{
+    Window w;
+    w.scroll(SB_THUMBTRACK, 12);
+    CHECK(g_Tempo == 300);
+    CHECK(w.text(TEMPOEDIT) == "300");
+    w.scroll(SB_THUMBTRACK, 300);
+    CHECK(g_Tempo == 12);
+    w.scroll(SB_THUMBPOSITION, 192);
+    CHECK(g_Tempo == 120);
+    CHECK(w.table() == kTable120);
+
+    // the up-down reports its own position with the same code: ignored
+    w.scroll(SB_THUMBPOSITION, 40, g_hUpDown);
+    CHECK(g_Tempo == 120);
+    // a position beyond 32767 arrives as a negative 16-bit number
+    w.scroll(SB_THUMBTRACK, 0xFFFF);
+    CHECK(g_Tempo == 300);
+}
+
+TEST_CASE("Home and End move only the thumb; the next change puts it back")
+{
+    Window w;
+    w.key(g_hTrackTempo, VK_HOME);
+    CHECK(g_Tempo == 120);
+    CHECK(w.table() == kTable120);
+    CHECK(w.trackPos() == 12);
+    w.key(g_hTrackTempo, VK_END);
+    CHECK(w.trackPos() == 300);
+    CHECK(g_Tempo == 120);
+    w.wheel(120);
+    CHECK(g_Tempo == 121);
+    CHECK(w.trackPos() == 191);
+}
+
+TEST_CASE("the mouse wheel: one notch one BPM, fine wheels add up")
+{
+    Window w;
+    SUBCASE("two half notches make one step") {
+        w.wheel(60);
+        CHECK(g_Tempo == 120);
+        w.wheel(60);
+        CHECK(g_Tempo == 121);
+        CHECK(g_Wheel == 0);
+        CHECK(w.trackPos() == 191);
+    }
+    SUBCASE("a reversal first uses up the remainder") {
+        w.wheel(60);
+        w.wheel(-120);
+        CHECK(g_Tempo == 120);
+        CHECK(g_Wheel == -60);
+        w.wheel(-60);
+        CHECK(g_Tempo == 119);
+        CHECK(g_Wheel == 0);
+    }
+    SUBCASE("three notches at once") {
+        w.wheel(360);
+        CHECK(g_Tempo == 123);
+        w.wheel(-120 * 3);
+        CHECK(g_Tempo == 120);
+    }
+    SUBCASE("the ends hold") {
+        dtor(w.h, 300, 1, 1);
+        w.wheel(120);
+        CHECK(g_Tempo == 300);
+        dtor(w.h, 12, 1, 1);
+        w.wheel(-120);
+        CHECK(g_Tempo == 12);
+    }
+}
+
+TEST_CASE("the up-down arrows and the arrow keys in the field")
+{
+    Window w;
+    HWND edit = GetDlgItem(w.h, TEMPOEDIT);
+    w.key(edit, VK_UP);
+    CHECK(g_Tempo == 121);
+    CHECK(w.text(TEMPOEDIT) == "121");
+    CHECK(w.trackPos() == 191);
+    w.key(edit, VK_DOWN);
+    w.key(edit, VK_DOWN);
+    CHECK(g_Tempo == 119);
+
+    // an accelerated step is taken whole, and the ends hold
+    w.upDown(20);
+    CHECK(g_Tempo == 139);
+    dtor(w.h, 300, 1, 1);
+    w.key(edit, VK_UP);
+    CHECK(g_Tempo == 300);
+    dtor(w.h, 12, 1, 1);
+    w.key(edit, VK_DOWN);
+    CHECK(g_Tempo == 12);
+    CHECK(w.text(TEMPOEDIT) == "12");
+
+    // a click on the arrows of the control itself
+    RECT rc;
+    GetClientRect(g_hUpDown, &rc);
+    LPARAM top = MAKELPARAM(rc.right / 2, rc.bottom / 4);
+    SendMessageA(g_hUpDown, WM_LBUTTONDOWN, MK_LBUTTON, top);
+    SendMessageA(g_hUpDown, WM_LBUTTONUP, 0, top);
+    CHECK(g_Tempo == 13);
+}
+
+TEST_CASE("Enter and Esc leave the window open and change nothing")
+{
+    Window w;
+    w.command(IDOK);
+    w.command(IDCANCEL);
+    SendMessageA(w.h, WM_KEYDOWN, VK_RETURN, 0);
+    CHECK(IsWindowVisible(w.h));
+    CHECK(g_Tempo == 120);
+    CHECK(w.table() == kTable120);
+}
+
+TEST_CASE("the tab key visits only the tempo field and the click switch")
+{
+    Window w;
+    HWND edit = GetDlgItem(w.h, TEMPOEDIT);
+    HWND next = GetNextDlgTabItem(w.h, edit, FALSE);
+    CHECK(next == GetDlgItem(w.h, BCLICK));
+    CHECK(GetNextDlgTabItem(w.h, next, FALSE) == edit);
+}
+
+TEST_CASE("the window keeps its size: no sizing border, no minimize or maximize")
+{
+    Window w;
+    LONG style = GetWindowLongA(w.h, GWL_STYLE);
+    CHECK((style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) == 0);
+    CHECK((style & WS_SYSMENU) != 0);
+    CHECK(SendMessageA(w.h, WM_GETICON, ICON_SMALL, 0) != 0);
+}
+
+} // TEST_SUITE
