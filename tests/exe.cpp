@@ -71,6 +71,59 @@ std::string Tokvin::title() const
     return buf;
 }
 
+bool Tokvin::checked(int id) const
+{
+    return SendDlgItemMessageA(h, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool Tokvin::enabled(int id) const
+{
+    return IsWindowEnabled(GetDlgItem(h, id)) != FALSE;
+}
+
+struct TitleArgs {
+    const std::string *part;
+    HWND found;
+};
+
+static BOOL CALLBACK FindTitle(HWND hwnd, LPARAM lParam)
+{
+    TitleArgs *a = reinterpret_cast<TitleArgs *>(lParam);
+    char title[256] = "";
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (IsWindowVisible(hwnd) && std::string(title).find(*a->part) != std::string::npos) {
+        a->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static BOOL CALLBACK FindChildText(HWND hwnd, LPARAM lParam)
+{
+    TitleArgs *a = reinterpret_cast<TitleArgs *>(lParam);
+    char text[4096] = "";
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    if (std::string(text).find(*a->part) != std::string::npos) {
+        a->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindChildWithText(HWND parent, const std::string &part)
+{
+    TitleArgs a = {&part, nullptr};
+    EnumChildWindows(parent, FindChildText, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+HWND FindTopWindow(const std::string &part)
+{
+    TitleArgs a = {&part, nullptr};
+    EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
 DWORD Tokvin::close()
 {
     PostMessageA(h, WM_CLOSE, 0, 0);

@@ -37,9 +37,17 @@ struct Tokvin {
 
     std::string text(int id) const;
     std::string title() const;
+    bool checked(int id) const;
+    bool enabled(int id) const;
     DWORD close();            // WM_CLOSE, waits for the exit, returns the exit code
     bool running() const;
 };
+
+// A visible top-level window whose title contains part, or null.
+HWND FindTopWindow(const std::string &part);
+
+// A child window (at any depth) whose text contains part, or null.
+HWND FindChildWithText(HWND parent, const std::string &part);
 
 // Deletes HKCU\Software\Tokvin or sets one of its DWORD values.
 void ClearSettings();

@@ -3,6 +3,8 @@
 #include <doctest.h>
 
 #include "exe.h"
+
+#include <mmsystem.h>
 #include "resource.h"
 
 #include <cstring>
@@ -226,6 +228,71 @@ TEST_CASE("started as a user starts it: the table for 120 BPM, closed with exit 
     CHECK(app.title() == "130 BPM - Tokvin 0.99");
     CHECK(app.text(NOTE4) == "  461.5385");
 
+    CHECK(app.close() == 0);
+}
+
+TEST_CASE("it opens with the stored tempo and source and stores them again at close")
+{
+    ClearSettings();
+    StoreDword("Tempo", 96);
+    StoreDword("Flags", 3);
+    StoreDword("MIDIChannel", 265);
+    const bool midi = midiOutGetNumDevs() > 0;
+    {
+        Tokvin app;
+        CHECK(app.title() == "96 BPM - Tokvin 0.99");
+        CHECK(app.text(TEMPOEDIT) == "96");
+        CHECK(app.text(NOTE4) == "  625.0000");
+        CHECK(app.checked(RAD_BEEP));
+        CHECK_FALSE(app.checked(RAD_AUDIO));
+        CHECK(app.enabled(RAD_MIDI) == midi);
+        CHECK(app.checked(RAD_MIDI) == midi);
+
+        SendMessageA(GetDlgItem(app.h, TEMPOEDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("500"));
+        CHECK(app.title() == "300 BPM - Tokvin 0.99");
+        CHECK(app.close() == 0);
+    }
+    DWORD v = 0;
+    CHECK((ReadDword("Tempo", &v) && v == 300));
+    CHECK((ReadDword("Flags", &v) && v == (midi ? 3u : 1u)));
+    CHECK((ReadDword("MIDIChannel", &v) && v == 265));
+    CHECK((ReadDword("MIDIDevice", &v) && v == 0));
+
+    Tokvin again;
+    CHECK(again.title() == "300 BPM - Tokvin 0.99");
+    CHECK(again.checked(RAD_BEEP));
+}
+
+TEST_CASE("F1 shows the German help in the help viewer; closing it leaves Tokvin running")
+{
+    ClearSettings();
+    Tokvin app;
+    // a real key press: the input goes to the foreground window
+    SetForegroundWindow(app.h);
+    REQUIRE(WaitFor([&] { return GetForegroundWindow() == app.h; }));
+    INPUT key[2] = {};
+    key[0].type = key[1].type = INPUT_KEYBOARD;
+    key[0].ki.wVk = key[1].ki.wVk = VK_F1;
+    key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, key, sizeof key[0]);
+    // the viewer's window, showing the title page of our file
+    HWND help = nullptr;
+    REQUIRE(WaitFor([&] {
+        help = FindTopWindow("Wine Help");
+        return help && FindChildWithText(help, "Tokvin \x96 Delay-Zeiten und Metronom");
+    }));
+    CHECK(FindChildWithText(help, "Kapitel 2: Das Tempo einstellen"));
+    CHECK(FindTopWindow("ERROR") == nullptr);
+
+    DWORD pid = 0;
+    GetWindowThreadProcessId(help, &pid);
+    HANDLE viewer = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    PostMessageA(help, WM_CLOSE, 0, 0);
+    CHECK(WaitForSingleObject(viewer, 20000) == WAIT_OBJECT_0);
+    CloseHandle(viewer);
+
+    CHECK(app.running());
+    CHECK(app.title() == "120 BPM - Tokvin 0.99");
     CHECK(app.close() == 0);
 }
 

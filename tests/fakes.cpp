@@ -104,6 +104,7 @@ static LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam)
             GetWindowTextA(box, caption, sizeof caption);
             GetWindowTextA(body, text, sizeof text);
             fake.log.push_back(Format("box %s: %s", caption, text));
+            fake.lastBoxOwner = GetWindow(box, GW_OWNER);
             if (fake.inBox)
                 fake.inBox(caption);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
