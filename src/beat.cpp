@@ -8,9 +8,9 @@ BEATTIME BeatLength(int tempo)
 {
     if (tempo < 1)
         tempo = 1;
-    /* 60000 / tempo ms, rounded to the nearest 2^-32 ms: the error stays
-       below a nanosecond per day of clicking */
-    return (60000ULL * MS_ONE + (unsigned)tempo / 2) / (unsigned)tempo;
+    /* 60000 / tempo ms, cut to 2^-32 ms: a beat due on a whole millisecond
+       stays on it, and the error stays below a microsecond a day */
+    return 60000ULL * MS_ONE / (unsigned)tempo;
 }
 
 BEATTIME BeatTime(unsigned long ms)

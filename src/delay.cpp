@@ -228,8 +228,9 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
         g_TimerCnt = 0;
         g_OldTimer = dwTime;
         if (g_UseMidi) {
-            MidiNoteOn((signed char)g_MidiNote, (signed char)g_MidiVelo, (signed char)g_MidiChan);
+            /* before the send: an error box lets later ticks run meanwhile */
             g_NoteOn = g_MidiOpen;
+            MidiNoteOn((signed char)g_MidiNote, (signed char)g_MidiVelo, (signed char)g_MidiChan);
         }
     }
     if (!g_TicFlag)

@@ -43,8 +43,10 @@ UINT WINAPI midiOutGetNumDevs(void)
 MMRESULT WINAPI midiOutOpen(LPHMIDIOUT phmo, UINT uDeviceID, DWORD_PTR, DWORD_PTR, DWORD fdwOpen)
 {
     fake.log.push_back(Format("open %u flags %lu", uDeviceID, (unsigned long)fdwOpen));
-    if (fake.openResult == MMSYSERR_NOERROR)
+    if (fake.openResult == MMSYSERR_NOERROR) {
         *phmo = kHandle;
+        fake.deviceOpen = true;
+    }
     return fake.openResult;
 }
 
@@ -52,12 +54,18 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg)
 {
     fake.log.push_back(Format("msg %02lX %02lX %02lX %02lX%s", dwMsg & 0xFF, (dwMsg >> 8) & 0xFF,
                               (dwMsg >> 16) & 0xFF, dwMsg >> 24, hmo == kHandle ? "" : " (bad handle)"));
+    if (hmo != kHandle || !fake.deviceOpen)
+        return MMSYSERR_INVALHANDLE;
     return fake.sendResult;
 }
 
 MMRESULT WINAPI midiOutClose(HMIDIOUT hmo)
 {
     fake.log.push_back(hmo == kHandle ? "close" : "close (bad handle)");
+    if (hmo != kHandle || !fake.deviceOpen)
+        return MMSYSERR_INVALHANDLE;
+    if (fake.closeResult == MMSYSERR_NOERROR)
+        fake.deviceOpen = false;
     return fake.closeResult;
 }
 

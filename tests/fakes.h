@@ -19,6 +19,7 @@ struct Fakes {
     MMRESULT closeResult = MMSYSERR_NOERROR;
     BOOL     helpResult = TRUE;       // WinHelpA
     UINT_PTR nextTimerId = 41;
+    bool     deviceOpen = false;      // sends to a closed device fail, as they do
     HWND     lastBoxOwner = nullptr;
     // called from inside every message box, before it is answered
     std::function<void(const std::string &caption)> inBox;
