@@ -39,5 +39,8 @@ run: build
 test: build
 	@tests/wine-env.sh $(BUILD)/wine-test ctest --preset default
 
+bench: build
+	@tests/wine-env.sh $(BUILD)/wine-test wine $(BUILD)/tests/tokvin_bench.exe
+
 clean:
 	rm -rf $(BUILD) dist
