@@ -1,0 +1,222 @@
+// The metronome heard from outside: the real tokvin.exe under Wine with a
+// MIDI output device of its own (the loopback driver) and its sound calls
+// traced, driven through its window from this separate process.
+#include <doctest.h>
+
+#include "resource.h"
+#include "session.h"
+
+#include <mmsystem.h>
+
+#include "delay.h"
+
+namespace {
+
+const unsigned long kNoteOn = 0x404B99, kNoteOff = 0x004B99;
+
+std::vector<MidiEvent> Data(const std::vector<MidiEvent> &events, unsigned long value)
+{
+    std::vector<MidiEvent> out;
+    for (const auto &e : events)
+        if (e.kind == "data" && e.value == value)
+            out.push_back(e);
+    return out;
+}
+
+std::string ErrorText(MMRESULT code)
+{
+    char text[500] = "";
+    midiOutGetErrorTextA(code, text, sizeof text);
+    return text;
+}
+
+bool ClickChecked(Session &s)
+{
+    return SendDlgItemMessageA(s.app().h, BCLICK, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+} // namespace
+
+TEST_SUITE("e2e") {
+
+TEST_CASE("MIDI at 120 BPM: note-on on the beat, note-off 100 ms later, 500 ms apart")
+{
+    StoreSource(BITMIDI);
+    Session s;
+    CHECK(s.app().enabled(RAD_MIDI));
+    CHECK(s.app().checked(RAD_MIDI));
+    CHECK(s.midi().empty());                      // no device taken before the click
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return Data(s.midi(), kNoteOn).size() >= 5; }));
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return !s.midi().empty() && s.midi().back().kind == "close"; }));
+
+    auto ev = s.midi();
+    CHECK(ev.front().kind == "open");
+    CHECK(ev.front().value == 0);
+    auto on = Data(ev, kNoteOn), off = Data(ev, kNoteOff);
+    REQUIRE(on.size() >= 5);
+    for (size_t i = 1; i + 1 < on.size(); i++) {
+        CAPTURE(i);
+        CHECK(on[i].ms - on[i - 1].ms > 400);
+        CHECK(on[i].ms - on[i - 1].ms < 600);
+    }
+    // over several beats the average is the tempo's
+    double mean = (on[on.size() - 2].ms - on[0].ms) / (on.size() - 2);
+    CHECK(mean > 490);
+    CHECK(mean < 510);
+    REQUIRE(off.size() >= on.size());
+    for (size_t i = 0; i + 1 < on.size(); i++) {    // the stop may cut the last note short
+        CAPTURE(i);
+        CHECK(off[i].ms - on[i].ms > 80);
+        CHECK(off[i].ms - on[i].ms < 250);
+    }
+    // the stop ends the last note, then releases the device
+    CHECK(ev[ev.size() - 2].kind == "data");
+    CHECK(ev[ev.size() - 2].value == kNoteOff);
+    CHECK(s.boxes.empty());
+    CHECK(s.app().close() == 0);
+}
+
+TEST_CASE("Audio: one sample play per beat from the program's own WAVE image, no MIDI device taken")
+{
+    StoreSource(0);
+    Session s;
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 4; }));
+    s.post(BCLICK);
+    auto plays = s.calls("sndPlaySoundA");
+    for (size_t i = 0; i < plays.size(); i++) {
+        CAPTURE(i);
+        CHECK(plays[i].arg1 == plays[0].arg1);
+        CHECK(plays[i].arg2 == (SND_ASYNC | SND_MEMORY));
+        if (i > 0 && i + 1 < plays.size()) {
+            CHECK(plays[i].ms - plays[i - 1].ms > 400);
+            CHECK(plays[i].ms - plays[i - 1].ms < 600);
+        }
+    }
+    char image[16] = "";
+    SIZE_T got = 0;
+    REQUIRE(ReadProcessMemory(s.app().pi.hProcess, reinterpret_cast<LPCVOID>(plays[0].arg1), image, 12, &got));
+    CHECK(std::string(image, 4) == "RIFF");
+    CHECK(std::string(image + 8, 4) == "WAVE");
+    CHECK(s.midi().empty());
+    CHECK(s.calls("midiOutShortMsg").empty());
+    CHECK(s.boxes.empty());
+}
+
+TEST_CASE("speaker and MIDI together: the tone comes ten ticks after the note-on")
+{
+    StoreSource(BITBEEP | BITMIDI);
+    Session s;
+    CHECK(s.app().checked(RAD_BEEP));
+    CHECK(s.app().checked(RAD_MIDI));
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return s.calls("Beep").size() >= 3; }));
+    auto beeps = s.calls("Beep");
+    auto sends = s.calls("midiOutShortMsg");
+    for (const Call &b : beeps) {
+        CHECK(b.arg1 == 2160);
+        CHECK(b.arg2 == 4);
+        // the note-on just before this tone
+        const Call *on = nullptr;
+        for (const Call &c : sends)
+            if (c.arg2 == kNoteOn && c.ms <= b.ms)
+                on = &c;
+        REQUIRE(on);
+        CHECK(b.ms - on->ms >= 90);
+        CHECK(b.ms - on->ms < 250);
+    }
+    CHECK(s.calls("sndPlaySoundA").empty());
+}
+
+TEST_CASE("switching from Audio to MIDI while the click runs")
+{
+    StoreSource(0);
+    Session s;
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 2; }));
+    s.post(RAD_MIDI);
+    REQUIRE(s.until([&] { return Data(s.midi(), kNoteOn).size() >= 2; }));
+    CHECK(ClickChecked(s));
+    CHECK(s.app().checked(RAD_MIDI));
+    CHECK_FALSE(s.app().checked(RAD_AUDIO));
+
+    auto plays = s.calls("sndPlaySoundA");
+    auto sends = s.calls("midiOutShortMsg");
+    REQUIRE(!sends.empty());
+    // the sample is cut off once, and no sample plays after the first note
+    size_t stops = 0;
+    for (const Call &p : plays) {
+        if (p.arg1 == 0)
+            stops++;
+        else
+            CHECK(p.ms <= sends.front().ms);
+    }
+    CHECK(stops == 1);
+    CHECK(s.boxes.empty());
+}
+
+TEST_CASE("the MIDI device cannot be opened")
+{
+    SUBCASE("MIDI chosen: one open box, then the click runs and one send box follows") {
+        StoreSource(BITMIDI);
+        Session s({"TKLOOP_OPENFAIL"});
+        s.post(BCLICK);
+        REQUIRE(s.until([&] { return s.calls("midiOutShortMsg").size() >= 4; }));
+        REQUIRE(s.boxes.size() == 2);
+        CHECK(s.boxes[0].caption == "Fehler beim Öffnen des MIDI-Geräts");
+        CHECK(s.boxes[0].text == ErrorText(MMSYSERR_ALLOCATED));
+        CHECK(s.boxes[1].caption == "Fehler bei Note On");
+        CHECK(s.midi().size() == 1);              // the failed open, nothing else reached it
+        CHECK(ClickChecked(s));
+    }
+    SUBCASE("Audio chosen: no box at all, the device is not asked for") {
+        StoreSource(0);
+        Session s({"TKLOOP_OPENFAIL"});
+        s.post(BCLICK);
+        REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 3; }));
+        CHECK(s.boxes.empty());
+        CHECK(s.midi().empty());
+    }
+}
+
+TEST_CASE("sends fail: one box for the whole run while the click goes on")
+{
+    StoreSource(BITMIDI);
+    Session s({"TKLOOP_SENDFAIL"});
+    s.post(BCLICK);
+    Box first;
+    REQUIRE(s.until([&] { return s.openBox(&first) != nullptr; }, 30000, true));
+    CHECK(first.caption == "Fehler bei Note On");
+    CHECK(first.text == ErrorText(MIDIERR_NOTREADY));
+    // the box stays open, the beats go on reaching the device
+    size_t before = Data(s.midi(), kNoteOn).size();
+    REQUIRE(s.until([&] { return Data(s.midi(), kNoteOn).size() >= before + 3; }, 30000, true));
+    CHECK(s.openBox() != nullptr);
+    s.answerBoxes();
+    REQUIRE(s.until([&] { return Data(s.midi(), kNoteOn).size() >= before + 6; }));
+    CHECK(s.boxes.size() == 1);
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return !s.midi().empty() && s.midi().back().kind == "close"; }));
+    CHECK(s.boxes.size() == 1);
+}
+
+TEST_CASE("no MIDI device: MIDI greyed, a stored MIDI source clicks as Audio")
+{
+    StoreSource(BITMIDI);
+    {
+        Session s({"TKLOOP_NODEVICE"});
+        CHECK_FALSE(s.app().enabled(RAD_MIDI));
+        CHECK_FALSE(s.app().checked(RAD_MIDI));
+        CHECK(s.app().checked(RAD_AUDIO));
+        s.post(BCLICK);
+        REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 2; }));
+        CHECK(s.boxes.empty());
+        CHECK(s.app().close() == 0);
+    }
+    DWORD flags = 99;
+    CHECK((ReadDword("Flags", &flags) && flags == 0));
+}
+
+} // TEST_SUITE
