@@ -1,5 +1,8 @@
 # Tokvin - set-up, build, run and test on Debian. See README.md.
 BUILD    := build
+VERSION  := $(shell sed -n '/^project/s/.*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+DIST     := dist/tokvin-$(VERSION)-win32
+BENCH_SECONDS := 20
 PACKAGES := cmake make python3 g++-mingw-w64-i686 wine wine32:i386 wine64 \
             xvfb xauth xdotool imagemagick doctest-dev icoutils halibut \
             sndfile-programs zip
@@ -39,8 +42,22 @@ run: build
 test: build
 	@tests/wine-env.sh $(BUILD)/wine-test ctest --preset default
 
+# Timing figures: the beat grid on simulated timers, then the real program
+# under Wine for 20 s per tempo and source (about three minutes).
 bench: build
-	@tests/wine-env.sh $(BUILD)/wine-test wine $(BUILD)/tests/tokvin_bench.exe
+	@tests/wine-env.sh $(BUILD)/wine-test sh -c '\
+	  wine $(BUILD)/tests/tokvin_bench.exe && echo && \
+	  TOKVIN_TRACE="Z:$(CURDIR)/$(BUILD)/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
+	  wine $(BUILD)/tests/tokvin_click_bench.exe --no-intro 2>$(BUILD)/bench-trace.log'
+
+# The release: the program, its help and a short read-me (CP1252, CRLF).
+dist: build
+	@rm -rf $(DIST) $(DIST).zip && mkdir -p $(DIST)
+	@cp $(BUILD)/tokvin.exe $(BUILD)/tokvin_d.hlp $(BUILD)/tokvin_d.cnt $(DIST)/
+	@iconv -f UTF-8 -t CP1252 docs/liesmich.txt | sed 's/$$/\r/' > $(DIST)/LIESMICH.TXT
+	@touch -d @315532800 $(DIST) $(DIST)/*
+	@cd dist && zip -q -X -r $(notdir $(DIST)).zip $(notdir $(DIST))
+	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
 
 clean:
 	rm -rf $(BUILD) dist

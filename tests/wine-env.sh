@@ -3,9 +3,9 @@
 #
 #   wine-env.sh PREFIXDIR COMMAND [ARG...]
 #
-# Creates the prefix on first use (fonts for captions, no sound driver, no
-# window-manager waits), starts a virtual X display when there is none, keeps
-# one wineserver up for the whole command and stops it afterwards.
+# Creates the prefix on first use (with fonts for captions), starts a
+# virtual X display when there is none, keeps one wineserver up for the
+# whole command and stops it afterwards.
 set -eu
 
 prefix=$1; shift
@@ -29,19 +29,22 @@ if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
     for f in marlett tahoma tahomabd; do
         [ -f /usr/share/wine/fonts/$f.ttf ] && cp /usr/share/wine/fonts/$f.ttf "$fonts/"
     done
-    reg=$WINEPREFIX/tokvin-setup.reg
-    printf '%s\r\n' 'REGEDIT4' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Audio"=""' '' > "$reg"
-    wine regedit /S "$reg" >/dev/null 2>&1
-    wineserver -w
     touch "$WINEPREFIX/.tokvin-ready"
 fi
 
 wineserver -p
+
+# No sound driver (no ALSA noise), no crash debugger waiting for a user.
 # Without a window manager Wine waits 2 s on every hidden window unless it
 # draws the frames itself; under a real desktop the window manager does.
 if [ -n "${TOKVIN_XVFB:-}" ]; then managed=N; else managed=Y; fi
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d $managed /f >/dev/null 2>&1
+reg=$WINEPREFIX/tokvin-setup.reg
+printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Audio"=""' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' "\"Managed\"=\"$managed\"" '' \
+    '[-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' '' > "$reg"
+wine regedit /S "$reg" >/dev/null 2>&1
+
 status=0
 "$@" || status=$?
 wineserver -k 2>/dev/null || true
