@@ -5,7 +5,7 @@ DIST     := dist/tokvin-$(VERSION)-win32
 BENCH_SECONDS := 20
 PACKAGES := cmake make python3 g++-mingw-w64-i686 wine wine32:i386 wine64 \
             xvfb xauth xdotool imagemagick doctest-dev icoutils halibut \
-            sndfile-programs zip
+            sndfile-programs zip unzip
 
 .PHONY: all deps build run test bench dist clean
 
@@ -24,7 +24,7 @@ deps:
 	  fi; \
 	  echo "Installing:" $$missing; \
 	  dpkg --add-architecture i386 && apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 	fi
 
 build: deps
