@@ -33,6 +33,7 @@ if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
 fi
 
 wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 
 # No sound driver (no ALSA noise), no crash debugger waiting for a user.
 # Without a window manager Wine waits 2 s on every hidden window unless it
@@ -47,5 +48,4 @@ wine regedit /S "$reg" >/dev/null 2>&1
 
 status=0
 "$@" || status=$?
-wineserver -k 2>/dev/null || true
 exit $status
