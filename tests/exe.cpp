@@ -16,22 +16,42 @@ std::string TokvinPath()
 }
 
 struct FindArgs {
-    DWORD pid;
+    const std::function<bool(HWND)> *match;
     HWND found;
 };
 
-static BOOL CALLBACK FindMain(HWND hwnd, LPARAM lParam)
+static BOOL CALLBACK FindMatch(HWND hwnd, LPARAM lParam)
 {
     FindArgs *a = reinterpret_cast<FindArgs *>(lParam);
-    DWORD pid = 0;
-    char title[128] = "";
-    GetWindowThreadProcessId(hwnd, &pid);
+    if (!(*a->match)(hwnd))
+        return TRUE;
+    a->found = hwnd;
+    return FALSE;
+}
+
+HWND FindWindowWhere(const std::function<bool(HWND)> &match, HWND parent)
+{
+    FindArgs a = {&match, nullptr};
+    if (parent)
+        EnumChildWindows(parent, FindMatch, reinterpret_cast<LPARAM>(&a));
+    else
+        EnumWindows(FindMatch, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+// A top-level window's title, read without sending it a message.
+static std::string Title(HWND hwnd)
+{
+    char title[256] = "";
     GetWindowTextA(hwnd, title, sizeof title);
-    if (pid == a->pid && IsWindowVisible(hwnd) && std::string(title).find(" BPM - Tokvin") != std::string::npos) {
-        a->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    return title;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    char text[4096] = "";
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
 }
 
 Tokvin::Tokvin()
@@ -41,9 +61,15 @@ Tokvin::Tokvin()
     si.cb = sizeof si;
     std::string cmd = "\"" + exe + "\"";
     REQUIRE(CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    FindArgs a = {pi.dwProcessId, nullptr};
-    REQUIRE(WaitFor([&] { EnumWindows(FindMain, reinterpret_cast<LPARAM>(&a)); return a.found != nullptr; }));
-    h = a.found;
+    REQUIRE(WaitFor([&] {
+        h = FindWindowWhere([&](HWND w) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            return pid == pi.dwProcessId && IsWindowVisible(w)
+                && Title(w).find(" BPM - Tokvin") != std::string::npos;
+        });
+        return h != nullptr;
+    }));
 }
 
 Tokvin::~Tokvin()
@@ -81,47 +107,16 @@ bool Tokvin::enabled(int id) const
     return IsWindowEnabled(GetDlgItem(h, id)) != FALSE;
 }
 
-struct TitleArgs {
-    const std::string *part;
-    HWND found;
-};
-
-static BOOL CALLBACK FindTitle(HWND hwnd, LPARAM lParam)
-{
-    TitleArgs *a = reinterpret_cast<TitleArgs *>(lParam);
-    char title[256] = "";
-    GetWindowTextA(hwnd, title, sizeof title);
-    if (IsWindowVisible(hwnd) && std::string(title).find(*a->part) != std::string::npos) {
-        a->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-static BOOL CALLBACK FindChildText(HWND hwnd, LPARAM lParam)
-{
-    TitleArgs *a = reinterpret_cast<TitleArgs *>(lParam);
-    char text[4096] = "";
-    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
-    if (std::string(text).find(*a->part) != std::string::npos) {
-        a->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND FindChildWithText(HWND parent, const std::string &part)
 {
-    TitleArgs a = {&part, nullptr};
-    EnumChildWindows(parent, FindChildText, reinterpret_cast<LPARAM>(&a));
-    return a.found;
+    return FindWindowWhere([&](HWND w) { return WindowText(w).find(part) != std::string::npos; }, parent);
 }
 
 HWND FindTopWindow(const std::string &part)
 {
-    TitleArgs a = {&part, nullptr};
-    EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&a));
-    return a.found;
+    return FindWindowWhere([&](HWND w) {
+        return IsWindowVisible(w) && Title(w).find(part) != std::string::npos;
+    });
 }
 
 DWORD Tokvin::close()

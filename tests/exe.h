@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // Full path of tokvin.exe in the build tree (the folder above the tests).
@@ -42,6 +43,11 @@ struct Tokvin {
     DWORD close();            // WM_CLOSE, waits for the exit, returns the exit code
     bool running() const;
 };
+
+// The first window for which match holds: a top-level window, or with a
+// parent a child of it at any depth; null when there is none.
+HWND FindWindowWhere(const std::function<bool(HWND)> &match, HWND parent = nullptr);
+std::string WindowText(HWND hwnd);   // by WM_GETTEXT, also from other processes
 
 // A visible top-level window whose title contains part, or null.
 HWND FindTopWindow(const std::string &part);

@@ -132,39 +132,24 @@ std::vector<Call> Session::calls(const std::string &name) const
     return out;
 }
 
-struct BoxSearch {
-    DWORD pid;
-    HWND main;
-    HWND found;
-};
-
-static BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
-{
-    BoxSearch *s = reinterpret_cast<BoxSearch *>(lParam);
-    DWORD pid = 0;
-    char cls[32] = "";
-    GetWindowThreadProcessId(hwnd, &pid);
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == s->pid && hwnd != s->main && std::strcmp(cls, "#32770") == 0 && GetDlgItem(hwnd, 0xFFFF)
-        && IsWindowVisible(hwnd)) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND Session::openBox(Box *box) const
 {
-    BoxSearch s = {app_->pi.dwProcessId, app_->h, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
-    if (s.found && box) {
+    HWND found = FindWindowWhere([&](HWND w) {
+        DWORD pid = 0;
+        char cls[32] = "";
+        GetWindowThreadProcessId(w, &pid);
+        GetClassNameA(w, cls, sizeof cls);
+        return pid == app_->pi.dwProcessId && w != app_->h && std::strcmp(cls, "#32770") == 0
+            && GetDlgItem(w, 0xFFFF) && IsWindowVisible(w);
+    });
+    if (found && box) {
         char caption[256] = "", text[600] = "";
-        GetWindowTextA(s.found, caption, sizeof caption);
-        GetDlgItemTextA(s.found, 0xFFFF, text, sizeof text);
+        GetWindowTextA(found, caption, sizeof caption);
+        GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
         box->caption = caption;
         box->text = text;
     }
-    return s.found;
+    return found;
 }
 
 void Session::answerBoxes()
