@@ -6,8 +6,6 @@
 
 BEATTIME BeatLength(int tempo)
 {
-    if (tempo < 1)
-        tempo = 1;
     /* 60000 / tempo ms, cut to 2^-32 ms: a beat due on a whole millisecond
        stays on it, and the error stays below a microsecond a day */
     return 60000ULL * MS_ONE / (unsigned)tempo;

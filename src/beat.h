@@ -6,7 +6,7 @@
    wraps together with the 32-bit millisecond clock of the timer. */
 typedef unsigned long long BEATTIME;
 
-BEATTIME BeatLength(int tempo);
+BEATTIME BeatLength(int tempo);     /* tempo as applied: 12..300 */
 BEATTIME BeatTime(unsigned long ms);
 
 /* Decides whether the timer tick at 'now' sounds a beat.

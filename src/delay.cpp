@@ -39,10 +39,12 @@ char        g_AppPath[MAXPATH];
 HINSTANCE   g_hInstance;
 HWND        g_hTrackTempo;
 HWND        g_hUpDown;
+HWND        g_hHelpWnd;
 
 BEATTIME    g_BeatDue   = 0;
 int         g_BeatFresh = 0;
 int         g_NoteOn    = 0;
+int         g_TimePeriod = 0;
 
 void FormatText(char *buf, size_t size, const char *fmt, ...)
 {
@@ -210,7 +212,7 @@ static void EndClickNote(void)
 {
     g_NoteOn = 0;
     if (g_MidiOpen)
-        MidiNoteOff((signed char)g_MidiNote, (signed char)g_MidiChan);
+        MidiNoteOff(g_MidiNote, g_MidiChan);
 }
 
 void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTime)
@@ -230,7 +232,7 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
         if (g_UseMidi) {
             /* before the send: an error box lets later ticks run meanwhile */
             g_NoteOn = g_MidiOpen;
-            MidiNoteOn((signed char)g_MidiNote, (signed char)g_MidiVelo, (signed char)g_MidiChan);
+            MidiNoteOn(g_MidiNote, g_MidiVelo, g_MidiChan);
         }
     }
     if (!g_TicFlag)
@@ -247,8 +249,26 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
         EndClickNote();
 }
 
+/* Windows' default timer resolution of 15.625 ms would let every beat come
+   up to a tick late; while the click runs it asks for 1 ms. */
+static void RaiseTimerResolution(void)
+{
+    if (!g_TimePeriod && timeBeginPeriod(TIMER_RESOLUTION) == TIMERR_NOERROR)
+        g_TimePeriod = 1;
+}
+
+static void ReleaseTimerResolution(void)
+{
+    if (g_TimePeriod) {
+        timeEndPeriod(TIMER_RESOLUTION);
+        g_TimePeriod = 0;
+    }
+}
+
 UINT_PTR SetClick(void)
 {
+    UINT_PTR id;
+
     if (g_ClickOn) {
         if (g_TimerID)
             return g_TimerID;
@@ -259,15 +279,20 @@ UINT_PTR SetClick(void)
            before we get here */
         if (!g_ClickOn || g_TimerID)
             return g_TimerID;
-        return SetTimer(NULL, 0, TIMER_TICK, OnTimerClick);
+        RaiseTimerResolution();
+        id = SetTimer(NULL, 0, TIMER_TICK, OnTimerClick);
+        if (!id)
+            ReleaseTimerResolution();
+        return id;
     }
 
     if (g_TimerID)
         KillTimer(NULL, g_TimerID);
     g_TimerID = 0;
+    ReleaseTimerResolution();
     g_NoteOn = 0;
     if (g_MidiOpen) {
-        MidiNoteOff((signed char)g_MidiNote, (signed char)g_MidiChan);
+        MidiNoteOff(g_MidiNote, g_MidiChan);
         CloseMidi();
     }
     return 0;
@@ -275,7 +300,13 @@ UINT_PTR SetClick(void)
 
 void OnClickSwitch(HWND hDlg)
 {
-    g_ClickOn = (int)SendDlgItemMessageA(hDlg, BCLICK, BM_GETCHECK, 0, 0);
+    int on = (int)SendDlgItemMessageA(hDlg, BCLICK, BM_GETCHECK, 0, 0);
+
+    /* a command that leaves the switch on (sent again, or arriving while an
+       open error box of this start is up) must not start a second run */
+    if (on && g_ClickOn)
+        return;
+    g_ClickOn = on;
     g_Tick = (DWORD)GetDelay(g_Tempo);
     g_TimerID = SetClick();
 }
@@ -301,8 +332,12 @@ static void CheckSource(HWND hDlg, int off1, int off2, int on)
     SetSourceCheck(hDlg, on, 1);
 }
 
+/* MIDI chosen while its device is being opened: a later choice wins */
+static int s_MidiPending;
+
 void OnSourceAudio(HWND hDlg)
 {
+    s_MidiPending = 0;
     if (!g_UseBeep && !g_UseMidi)
         return;
     g_UseMidi = 0;
@@ -312,6 +347,7 @@ void OnSourceAudio(HWND hDlg)
 
 void OnSourceBeep(HWND hDlg)
 {
+    s_MidiPending = 0;
     if (g_UseBeep)
         return;
     g_UseBeep = 1;
@@ -322,15 +358,22 @@ void OnSourceBeep(HWND hDlg)
 
 void OnSourceMidi(HWND hDlg)
 {
-    if (g_UseMidi)
+    if (g_UseMidi || s_MidiPending)
         return;
+    sndPlaySoundA(NULL, SND_ASYNC | SND_MEMORY);
+    /* The device is only taken while MIDI is the source, and it is taken
+       before MIDI sounds: while an open error box is up, the beats must not
+       send to a device that is not open and pile a second box on the first. */
+    if (g_ClickOn && !g_MidiOpen) {
+        s_MidiPending = 1;
+        OpenMidi(g_MidiDev);
+        if (!s_MidiPending)
+            return;
+        s_MidiPending = 0;
+    }
     g_UseBeep = 0;
     g_UseMidi = 1;
-    sndPlaySoundA(NULL, SND_ASYNC | SND_MEMORY);
     CheckSource(hDlg, RAD_AUDIO, RAD_BEEP, RAD_MIDI);
-    /* the device is only taken while MIDI is the source */
-    if (g_ClickOn && !g_MidiOpen)
-        OpenMidi(g_MidiDev);
 }
 
 /* ---------------------------------------------------------------------

@@ -17,6 +17,7 @@
 /* Click */
 #define TIMER_TICK      10      /* ms between two timer callbacks */
 #define SOUND_DELAY     10      /* ticks from the beat to the sound */
+#define TIMER_RESOLUTION 1      /* ms asked of the system timer while clicking */
 #define BEEP_FREQ       2160    /* Hz */
 #define BEEP_MS         4
 
@@ -34,7 +35,8 @@
 
 #define MAXPATH         512
 #define WIND_TITLE      "Tokvin 0.99"
-#define HELPFILE        "tokvin_d.hlp"
+#define HELPFILE        "tokvin_d.hlp"         /* WinHelp */
+#define HTMLHELPFILE    "tokvin_d.chm"         /* compiled HTML Help */
 #define HELPPATHSIZE    (MAXPATH + 13)         /* program path + "\tokvin_d.hlp" */
 
 /* Program state */
@@ -58,9 +60,11 @@ extern char        g_AppPath[MAXPATH];
 extern HINSTANCE   g_hInstance;
 extern HWND        g_hTrackTempo;
 extern HWND        g_hUpDown;
+extern HWND        g_hHelpWnd;    /* the HTML Help window, while open */
 extern BEATTIME    g_BeatDue;     /* due time of the last beat */
 extern int         g_BeatFresh;   /* the next beat is the first of a run */
 extern int         g_NoteOn;      /* a MIDI click note still wants its note-off */
+extern int         g_TimePeriod;  /* the timer resolution is raised */
 
 /* Start-up and dialog */
 INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -93,8 +97,9 @@ int SaveRecentData(void);
 int GetRecentData(void);
 
 /* Help */
-void MakeHelpPath(char *path, size_t size, const char *appPath);
+void MakeHelpPath(char *path, size_t size, const char *appPath, const char *name);
 void OpenHelpFileX(HWND hDlg, DWORD id);
+void CloseHelp(void);
 
 /* Bounded printf into a fixed buffer; the result is always terminated. */
 void FormatText(char *buf, size_t size, const char *fmt, ...);

@@ -7,19 +7,29 @@
 HMIDIOUT g_HdlMidiOut;  /* kept after a close; only used while g_MidiOpen */
 int      g_HadBingo;    /* a failed send has been reported: stay quiet now */
 
-/* A note-off is a note-on with velocity 0. Channel, note and velocity come
-   from the stored settings unchecked, so each is cut to its field here: the
-   device only ever gets a well-formed note message. */
-DWORD MidiPackOn(signed char note, signed char velo, signed char chan)
+static DWORD Clamp(DWORD value, DWORD low, DWORD high)
 {
-    return (DWORD)(MIDI_NOTEON | (chan & 0x0F))
-         | (DWORD)(note & 0x7F) << 8
-         | (DWORD)(velo & 0x7F) << 16;
+    return value < low ? low : value > high ? high : value;
 }
 
-DWORD MidiPackOff(signed char note, signed char chan)
+static DWORD MidiPack(DWORD note, DWORD velo, DWORD chan)
 {
-    return MidiPackOn(note, 0, chan);
+    return (MIDI_NOTEON | Clamp(chan, 0, MIDI_MAXCHAN)) | Clamp(note, 0, MIDI_MAXDATA) << 8 | velo << 16;
+}
+
+/* Channel, note and velocity come from the stored settings unchecked. Each
+   goes out as the nearest value its field can carry, so a channel counted
+   from 1 (16) stays the drum channel and a velocity of 128 stays loud; a
+   velocity of 0 would make the click a note-off, so it sounds at 1. */
+DWORD MidiPackOn(DWORD note, DWORD velo, DWORD chan)
+{
+    return MidiPack(note, Clamp(velo, 1, MIDI_MAXDATA), chan);
+}
+
+/* A note-off is a note-on with velocity 0. */
+DWORD MidiPackOff(DWORD note, DWORD chan)
+{
+    return MidiPack(note, 0, chan);
 }
 
 static void SendMidi(DWORD msg, const char *title)
@@ -32,12 +42,12 @@ static void SendMidi(DWORD msg, const char *title)
     }
 }
 
-void MidiNoteOn(signed char note, signed char velo, signed char chan)
+void MidiNoteOn(DWORD note, DWORD velo, DWORD chan)
 {
     SendMidi(MidiPackOn(note, velo, chan), "Fehler bei Note On");
 }
 
-void MidiNoteOff(signed char note, signed char chan)
+void MidiNoteOff(DWORD note, DWORD chan)
 {
     SendMidi(MidiPackOff(note, chan), "Fehler bei Note Off");
 }

@@ -14,7 +14,6 @@ TEST_CASE("a quarter lasts exactly 60000/tempo ms")
     const BEATTIME q130 = BeatLength(130);
     CHECK((q130 >> 32) == 461);
     CHECK(BeatTime(60000) - 130 * q130 < 130);      // 130 quarters: a minute to within 130 * 2^-32 ms
-    CHECK(BeatLength(0) == BeatTime(60000));        // no division by zero
 }
 
 TEST_CASE("the first beat of a run waits for the rest of the last interval")

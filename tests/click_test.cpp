@@ -44,6 +44,8 @@ const std::string kOn = "msg 99 4B 40 00";
 const std::string kOff = "msg 99 4B 00 00";
 const std::string kSample = "snd sample flags 5";
 const std::string kStop = "snd stop flags 5";
+const std::string kRaise = "timeBeginPeriod 1";
+const std::string kRelease = "timeEndPeriod 1";
 
 } // namespace
 
@@ -54,7 +56,8 @@ TEST_CASE("the sample sounds ten ticks after each beat, every 500 ms at 120 BPM"
     Window w;
     w.click(BCLICK);
     CHECK(w.checked(BCLICK));
-    CHECK(fake.log == std::vector<std::string>{"settimer 10"});    // no window, 10 ms
+    // 1 ms timer resolution while the click runs; the timer has no window, 10 ms
+    CHECK(fake.log == std::vector<std::string>{kRaise, "settimer 10"});
     CHECK(g_TimerID == fake.nextTimerId);
     auto ev = Ticks(1000, 2600);
     CHECK(ev == std::vector<std::string>{"1100 " + kSample, "1600 " + kSample, "2100 " + kSample,
@@ -63,7 +66,8 @@ TEST_CASE("the sample sounds ten ticks after each beat, every 500 ms at 120 BPM"
 
     w.click(BCLICK);
     CHECK_FALSE(w.checked(BCLICK));
-    CHECK(fake.log.back() == "killtimer 41");
+    CHECK(fake.log[fake.log.size() - 2] == "killtimer 41");
+    CHECK(fake.log.back() == kRelease);
     CHECK(g_TimerID == 0);
     fake.log.clear();
     OnTimerClick(nullptr, WM_TIMER, 41, 3000);  // a late callback of the old timer
@@ -85,14 +89,14 @@ TEST_CASE("MIDI: note-on on the beat, note-off ten ticks later, device held whil
     w.click(RAD_MIDI);
     CHECK(fake.only("open").empty());           // choosing MIDI alone takes no device
     w.click(BCLICK);
-    CHECK(fake.log == std::vector<std::string>{kStop, "open 0 flags 0", "settimer 10"});
+    CHECK(fake.log == std::vector<std::string>{kStop, "open 0 flags 0", kRaise, "settimer 10"});
     CHECK(g_MidiOpen == 1);
     auto ev = Ticks(1000, 1600);
     CHECK(ev == std::vector<std::string>{"1000 " + kOn, "1100 " + kOff, "1500 " + kOn, "1600 " + kOff});
 
     fake.log.clear();
     w.click(BCLICK);
-    CHECK(fake.log == std::vector<std::string>{"killtimer 41", kOff, "close"});
+    CHECK(fake.log == std::vector<std::string>{"killtimer 41", kRelease, kOff, "close"});
     CHECK(g_MidiOpen == 0);
 }
 
@@ -204,7 +208,7 @@ TEST_CASE("changing the source while the click runs")
         CHECK(ev == std::vector<std::string>{"1600 " + kSample, "1600 " + kOff, "2100 " + kSample});
         fake.log.clear();
         w.click(BCLICK);
-        CHECK(fake.log == std::vector<std::string>{"killtimer 41", kOff, "close"});
+        CHECK(fake.log == std::vector<std::string>{"killtimer 41", kRelease, kOff, "close"});
     }
     SUBCASE("Beep cuts a sounding sample; the chosen source again changes nothing") {
         fake.log.clear();
@@ -232,18 +236,21 @@ TEST_CASE("the source buttons keep exactly one check mark")
     }
 }
 
-TEST_CASE("stored MIDI values reach the device as a well-formed note and stay stored as they are")
+TEST_CASE("stored MIDI values out of range sound as the nearest valid note and stay stored as they are")
 {
     Window w;
     g_MidiChan = 265;
     g_MidiNote = 200;
-    g_MidiVelo = 255;
+    g_MidiVelo = 256;               // its low byte alone would be a note-off
     w.click(RAD_MIDI);
     w.click(BCLICK);
-    CHECK(Ticks(1000, 1100) == std::vector<std::string>{"1000 msg 99 48 7F 00", "1100 msg 99 48 00 00"});
-    CHECK(g_MidiChan == 265);
+    CHECK(Ticks(1000, 1100) == std::vector<std::string>{"1000 msg 9F 7F 7F 00", "1100 msg 9F 7F 00 00"});
+    w.close();
+    DWORD v = 0, size = sizeof v;
+    CHECK(RegGetValueA(HKEY_CURRENT_USER, "Software\\Tokvin", "MIDIChannel", RRF_RT_REG_DWORD, nullptr, &v, &size) == ERROR_SUCCESS);
+    CHECK(v == 265);
     CHECK(g_MidiNote == 200);
-    CHECK(g_MidiVelo == 255);
+    CHECK(g_MidiVelo == 256);
 }
 
 TEST_CASE("MIDI errors")
@@ -269,7 +276,7 @@ TEST_CASE("MIDI errors")
         w.click(BCLICK);
         CHECK(fake.log == std::vector<std::string>{
             "open 0 flags 0", "box Fehler beim Öffnen des MIDI-Geräts: " + ErrorText(MMSYSERR_BADDEVICEID),
-            "settimer 10"});
+            kRaise, "settimer 10"});
         CHECK(fake.lastBoxOwner == nullptr);
         CHECK(g_MidiOpen == 0);
         Ticks(1000, 3000);
@@ -278,7 +285,7 @@ TEST_CASE("MIDI errors")
         CHECK(fake.only("msg").size() == 5);    // note-ons only: no device, no note-off
         fake.log.clear();
         w.click(BCLICK);
-        CHECK(fake.log == std::vector<std::string>{"killtimer 41"});
+        CHECK(fake.log == std::vector<std::string>{"killtimer 41", kRelease});
         // the next start tries the device again
         w.click(BCLICK);
         CHECK(fake.only("open").size() == 1);
@@ -333,12 +340,88 @@ TEST_CASE("MIDI errors")
         CHECK(g_TimerID == 0);
         CHECK(fake.only("settimer").empty());
     }
-    SUBCASE("the box text is always terminated, also for a code without text") {
-        fake.log.clear();
-        ShowMidiErr(nullptr, 0xDEAD);
-        REQUIRE(fake.only("box").size() == 1);
-        CHECK(fake.only("box")[0].rfind("box MIDI-Fehler: ", 0) == 0);
+}
+
+TEST_CASE("MIDI chosen while the click runs and the device cannot be opened: one box at a time")
+{
+    Window w;
+    fake.openResult = MMSYSERR_ALLOCATED;
+    w.click(BCLICK);
+    Ticks(1000, 1040);
+    SUBCASE("the open box first, the beats meanwhile send nothing; then the first send box, once") {
+        std::vector<std::string> during;
+        fake.inBox = [&](const std::string &) {
+            fake.inBox = nullptr;
+            during = Ticks(1050, 2100);         // the box's own loop runs the timer
+        };
+        w.click(RAD_MIDI);
+        CHECK(Only(during, "msg").empty());
+        CHECK(Only(during, "box").empty());
+        CHECK(w.checked(RAD_MIDI));
+        CHECK_FALSE(w.checked(RAD_AUDIO));
+        CHECK(g_UseMidi == 1);
+        Ticks(2110, 4000);
+        CHECK(fake.only("box") == std::vector<std::string>{
+            "box Fehler beim Öffnen des MIDI-Geräts: " + ErrorText(MMSYSERR_ALLOCATED),
+            "box Fehler bei Note On: " + ErrorText(MMSYSERR_INVALHANDLE)});
     }
+    SUBCASE("Beep chosen while the open box is up wins") {
+        fake.inBox = [&](const std::string &) {
+            fake.inBox = nullptr;
+            w.click(RAD_BEEP);
+        };
+        w.click(RAD_MIDI);
+        CHECK(w.checked(RAD_BEEP));
+        CHECK_FALSE(w.checked(RAD_MIDI));
+        CHECK(g_UseBeep == 1);
+        CHECK(g_UseMidi == 0);
+        CHECK(Ticks(1050, 1600) == std::vector<std::string>{"1100 beep 2160 4", "1600 beep 2160 4"});
+        CHECK(fake.only("box").size() == 1);
+    }
+}
+
+TEST_CASE("the switch's command again while the click runs: still one timer, one device")
+{
+    Window w;
+    w.click(RAD_MIDI);
+    w.click(BCLICK);
+    w.command(BCLICK);
+    w.command(BCLICK);
+    CHECK(fake.only("settimer").size() == 1);
+    CHECK(fake.only("open").size() == 1);
+    CHECK(fake.only(kRaise).size() == 1);
+    w.click(BCLICK);
+    CHECK(fake.only("close").size() == 1);
+    CHECK(fake.only(kRelease).size() == 1);
+}
+
+TEST_CASE("the system refuses the timer: no sound, no box, and switching off still ends the note")
+{
+    Window w;
+    fake.nextTimerId = 0;
+    w.click(RAD_MIDI);
+    fake.log.clear();
+    w.click(BCLICK);
+    CHECK(w.checked(BCLICK));
+    CHECK(g_TimerID == 0);
+    // the finer resolution is not held for a timer that does not run
+    CHECK(fake.log == std::vector<std::string>{"open 0 flags 0", kRaise, "settimer 10", kRelease});
+    w.command(BCLICK);                          // the switch is on already: nothing to start
+    CHECK(fake.only("open").size() == 1);
+    CHECK(fake.only("settimer").size() == 1);
+    fake.log.clear();
+    w.click(BCLICK);
+    CHECK(fake.log == std::vector<std::string>{kOff, "close"});
+    CHECK(g_MidiOpen == 0);
+    CHECK(fake.only("box").empty());
+}
+
+TEST_CASE("the first beat after a start waits out the last interval across the wrap of the clock")
+{
+    Window w;
+    g_OldTimer = 0xFFFFFFF0UL;                  // the last beat 16 ms before the wrap
+    w.click(BCLICK);
+    CHECK(Ticks(10, 1100) == std::vector<std::string>{"590 " + kSample, "1090 " + kSample});
 }
 
 TEST_CASE("closing the window stops the click, ends the note and stores the settings")
@@ -349,7 +432,7 @@ TEST_CASE("closing the window stops the click, ends the note and stores the sett
     Ticks(1000, 1000);
     fake.log.clear();
     w.close();
-    CHECK(fake.log == std::vector<std::string>{"killtimer 41", kOff, "close"});
+    CHECK(fake.log == std::vector<std::string>{"killtimer 41", kRelease, kOff, "close"});
     CHECK(g_ClickOn == 0);
     DWORD flags = 0, size = sizeof flags;
     CHECK(RegGetValueA(HKEY_CURRENT_USER, "Software\\Tokvin", "Flags", RRF_RT_REG_DWORD, nullptr, &flags, &size) == ERROR_SUCCESS);
@@ -368,13 +451,16 @@ TEST_CASE("note messages: status with the channel first, then note and velocity"
     CHECK(MidiPackOff(60, 0) == 0x00003C90);
 }
 
-TEST_CASE("values out of range are cut to their field: always a note message")
+TEST_CASE("values out of range: the nearest channel, note and velocity, never a note-off by accident")
 {
-    CHECK(MidiPackOn(75, 64, 16) == 0x00404B90);                                  // channel 16 -> 0
-    CHECK(MidiPackOn(static_cast<signed char>(200), 64, 9) == 0x00404899);       // note 200 -> 72
-    CHECK(MidiPackOn(75, static_cast<signed char>(255), 9) == 0x007F4B99);
-    CHECK(MidiPackOn(-1, -1, -1) == 0x007F7F9F);
-    CHECK(MidiPackOn(-128, -128, -128) == 0x00000090);
+    CHECK(MidiPackOn(200, 300, 265) == 0x007F7F9F);
+    CHECK(MidiPackOff(200, 265) == 0x00007F9F);
+    CHECK(MidiPackOn(0, 0, 0xFFFFFFFF) == 0x0001009F);
+    CHECK(MidiPackOff(0, 0xFFFFFFFF) == 0x0000009F);
+    CHECK(MidiPackOn(75, 128, 16) == 0x007F4B9F);           // channel counted from 1 stays the drums
+    CHECK(MidiPackOn(127, 127, 15) == 0x007F7F9F);          // the ends themselves pass unchanged
+    CHECK(MidiPackOn(0, 1, 0) == 0x00010090);
+    CHECK(MidiPackOn(0x80000000, 0x80000000, 0x80000000) == 0x007F7F9F);   // not negative
 }
 
 } // TEST_SUITE

@@ -93,6 +93,18 @@ BOOL WINAPI KillTimer(HWND, UINT_PTR uIDEvent)
     return TRUE;
 }
 
+MMRESULT WINAPI timeBeginPeriod(UINT uPeriod)
+{
+    fake.log.push_back(Format("timeBeginPeriod %u", uPeriod));
+    return TIMERR_NOERROR;
+}
+
+MMRESULT WINAPI timeEndPeriod(UINT uPeriod)
+{
+    fake.log.push_back(Format("timeEndPeriod %u", uPeriod));
+    return TIMERR_NOERROR;
+}
+
 BOOL WINAPI WinHelpA(HWND, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData)
 {
     fake.log.push_back(Format("help %s %u %lu", lpszHelp, uCommand, (unsigned long)dwData));

@@ -18,7 +18,7 @@ struct Fakes {
     MMRESULT sendResult = MMSYSERR_NOERROR;
     MMRESULT closeResult = MMSYSERR_NOERROR;
     BOOL     helpResult = TRUE;       // WinHelpA
-    UINT_PTR nextTimerId = 41;
+    UINT_PTR nextTimerId = 41;        // SetTimer; 0 refuses the timer
     bool     deviceOpen = false;      // sends to a closed device fail, as they do
     HWND     lastBoxOwner = nullptr;
     // called from inside every message box, before it is answered

@@ -84,25 +84,12 @@ TEST_CASE("the chunks and their fields stand where players look for them")
 
 TEST_CASE("a short one-sided click at about 2.1 kHz, the same on both channels")
 {
-    int peak = 0;
-    size_t peakAt = 0;
-    double sum = 0;
-    for (size_t f = 0; f < kFrames; f++) {
+    for (size_t f = 0; f < kFrames; f++)
         REQUIRE(Left(f) == Right(f));
-        if (Left(f) > peak) {
-            peak = Left(f);
-            peakAt = f;
-        }
-        sum += double(Left(f)) * Left(f);
-    }
-    CHECK(peak == 21786);
-    CHECK(peakAt == 81);
     for (size_t f = 0; f < 40; f++)
         CHECK(std::abs(Left(f)) <= 100);
     for (size_t f = 82 * 441 / 10; f < kFrames; f++)     // from 82 ms on
         CHECK(std::abs(Left(f)) <= 100);
-    double rmsDb = 20 * std::log10(std::sqrt(sum / kFrames) / 32768);
-    CHECK(rmsDb == doctest::Approx(-18).epsilon(0.05));
 
     // pulses: rising edges every 20 or 21 frames during the first 10 ms
     size_t last = 0, edges = 0;

@@ -28,6 +28,7 @@ void FreshStart()
     g_BeatDue = 0;
     g_BeatFresh = 0;
     g_NoteOn = 0;
+    g_TimePeriod = 0;
     g_HdlMidiOut = nullptr;
     g_HadBingo = 0;
     std::memset(g_AppPath, 0, sizeof g_AppPath);
