@@ -124,17 +124,19 @@ void dtor(HWND hDlg, int tempo, int settext, int setslider)
 
 HWND InitTrackbar(HWND hDlg)
 {
-    LONG units = GetDialogBaseUnits();
-    int  bx = LOWORD(units), by = HIWORD(units);
-    WORD x  = (WORD)MulDiv(91, bx, 4);
-    WORD y  = (WORD)MulDiv(28, by, 8);
-    WORD cx = (WORD)MulDiv(20, bx, 4);
-    WORD cy = (WORD)MulDiv(102, by, 8);
+    RECT rc;
     HWND hTrack;
 
+    /* The template keeps the trackbar's place as a hidden frame. Its
+       rectangle is in the dialog's own units, which follow the dialog's
+       font; the system font's units differ wherever other fonts are
+       installed and would put the trackbar over the table. */
+    GetWindowRect(GetDlgItem(hDlg, IDC_TRACKMARK), &rc);
+    MapWindowPoints(NULL, hDlg, (POINT *)&rc, 2);
     hTrack = CreateWindowExA(0, TRACKBAR_CLASSA, "Trackbar Control",
                              WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS | TBS_VERT | TBS_ENABLESELRANGE,
-                             x, y, cx, cy, hDlg, (HMENU)0, g_hInstance, NULL);
+                             rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                             hDlg, (HMENU)0, g_hInstance, NULL);
     SendMessageA(hTrack, TBM_SETRANGE, TRUE, MAKELPARAM(MINTEMPO, MAXTEMPO));
     SendMessageA(hTrack, TBM_SETPAGESIZE, 0, PAGEVAL);
     SendMessageA(hTrack, TBM_SETTICFREQ, TRACKTICFREQ, 0);
