@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <mmsystem.h>
+#include <htmlhelp.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -444,13 +445,13 @@ int GetRecentData(void)
    Help
    --------------------------------------------------------------------- */
 
-void MakeHelpPath(char *path, size_t size, const char *appPath)
+/* The file 'name' in the folder of the program at appPath. */
+void MakeHelpPath(char *path, size_t size, const char *appPath, const char *name)
 {
-    static const char name[] = "\\" HELPFILE;
-    size_t len;
+    size_t len, nameLen = strlen(name) + 1;
     char  *slash;
 
-    if (size < sizeof name) {
+    if (size < nameLen + 1) {
         if (size)
             path[0] = '\0';
         return;
@@ -463,9 +464,63 @@ void MakeHelpPath(char *path, size_t size, const char *appPath)
     slash = strrchr(path, '\\');
     if (slash)
         len = (size_t)(slash - path);
-    if (len + sizeof name > size)       /* no room for the name: leave the path short */
-        len = size - sizeof name;
-    memcpy(path + len, name, sizeof name);
+    if (len + nameLen + 1 > size)       /* no room for the name: leave the path short */
+        len = size - nameLen - 1;
+    path[len] = '\\';
+    memcpy(path + len + 1, name, nameLen);
+}
+
+static int FileExists(const char *path)
+{
+    DWORD attr = GetFileAttributesA(path);
+
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+/* HTML Help is loaded when it is first wanted, so that Tokvin still starts
+   where it is missing. */
+typedef HWND (WINAPI *HTMLHELPPROC)(HWND, LPCSTR, UINT, DWORD_PTR);
+static HTMLHELPPROC s_HtmlHelpA;
+
+static HTMLHELPPROC HtmlHelpProc(void)
+{
+    HMODULE hLib;
+
+    if (!s_HtmlHelpA && (hLib = LoadLibraryA("hhctrl.ocx")) != NULL) {
+        s_HtmlHelpA = (HTMLHELPPROC)(void (*)(void))GetProcAddress(hLib, "HtmlHelpA");
+        if (!s_HtmlHelpA)
+            FreeLibrary(hLib);
+    }
+    return s_HtmlHelpA;
+}
+
+/* Windows 10 and 11 have no WinHelp viewer: the compiled HTML Help beside
+   the program comes first. Its window has no owner, so the reader can put
+   Tokvin in front of it and back; F1 again brings the same window forward. */
+static int OpenHtmlHelp(void)
+{
+    char         path[HELPPATHSIZE];
+    HTMLHELPPROC proc;
+
+    if (g_hHelpWnd && IsWindow(g_hHelpWnd)) {
+        if (IsIconic(g_hHelpWnd))
+            ShowWindow(g_hHelpWnd, SW_RESTORE);
+        SetForegroundWindow(g_hHelpWnd);
+        return 1;
+    }
+    MakeHelpPath(path, sizeof path, g_AppPath, HTMLHELPFILE);
+    if (!FileExists(path) || (proc = HtmlHelpProc()) == NULL)
+        return 0;
+    g_hHelpWnd = proc(NULL, path, HH_DISPLAY_TOC, 0);
+    return g_hHelpWnd != NULL;
+}
+
+/* HTML Help runs its window on this thread: it has to go before the dialog. */
+void CloseHelp(void)
+{
+    if (s_HtmlHelpA && g_hHelpWnd)
+        s_HtmlHelpA(NULL, NULL, HH_CLOSE_ALL, 0);
+    g_hHelpWnd = NULL;
 }
 
 void OpenHelpFileX(HWND hDlg, DWORD id)
@@ -473,8 +528,12 @@ void OpenHelpFileX(HWND hDlg, DWORD id)
     char path[HELPPATHSIZE];
     char msg[512];
 
-    MakeHelpPath(path, sizeof path, g_AppPath);
-    if (!WinHelpA(hDlg, path, id ? HELP_CONTEXT : HELP_CONTENTS, id)) {
+    if (OpenHtmlHelp())
+        return;
+    /* A missing file is ours to report: the viewer would start only to
+       say so in a box of its own, in English. */
+    MakeHelpPath(path, sizeof path, g_AppPath, HELPFILE);
+    if (!FileExists(path) || !WinHelpA(hDlg, path, id ? HELP_CONTEXT : HELP_CONTENTS, id)) {
         FormatText(msg, sizeof msg, "Die Hilfedatei %s wurde nicht gefunden!", HELPFILE);
         MessageBoxA(hDlg, msg, "Hilfe aufrufen", MB_ICONEXCLAMATION | MB_OK);
     }
@@ -536,6 +595,7 @@ static void OnClose(HWND hDlg)
 {
     g_ClickOn = 0;
     SetClick();
+    CloseHelp();
     SaveRecentData();
     EndDialog(hDlg, 0);
 }

@@ -54,9 +54,8 @@ std::string WindowText(HWND hwnd)
     return text;
 }
 
-Tokvin::Tokvin()
+Tokvin::Tokvin(const std::string &exe)
 {
-    std::string exe = TokvinPath();
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     std::string cmd = "\"" + exe + "\"";
@@ -126,6 +125,38 @@ DWORD Tokvin::close()
     DWORD code = 0xDEAD;
     GetExitCodeProcess(pi.hProcess, &code);
     return code;
+}
+
+void Tokvin::pressF1() const
+{
+    SetForegroundWindow(h);
+    REQUIRE(WaitFor([&] { return GetForegroundWindow() == h; }));
+    INPUT key[2] = {};
+    key[0].type = key[1].type = INPUT_KEYBOARD;
+    key[0].ki.wVk = key[1].ki.wVk = VK_F1;
+    key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, key, sizeof key[0]);
+}
+
+HWND Tokvin::window(const char *cls, int *count) const
+{
+    int n = 0;
+    HWND first = nullptr;
+    FindWindowWhere([&](HWND w) {
+        DWORD pid = 0;
+        char name[64] = "";
+        GetWindowThreadProcessId(w, &pid);
+        GetClassNameA(w, name, sizeof name);
+        if (pid == pi.dwProcessId && w != h && IsWindowVisible(w) && std::string(name) == cls) {
+            n++;
+            if (!first)
+                first = w;
+        }
+        return false;                   // visit them all
+    });
+    if (count)
+        *count = n;
+    return first;
 }
 
 bool Tokvin::running() const

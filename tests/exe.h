@@ -31,7 +31,7 @@ struct Tokvin {
     PROCESS_INFORMATION pi = {};
     HWND h = nullptr;
 
-    Tokvin();                 // starts it and waits for its window
+    explicit Tokvin(const std::string &exe = TokvinPath());   // starts it, waits for its window
     ~Tokvin();                // closes it if still running
     Tokvin(const Tokvin &) = delete;
     Tokvin &operator=(const Tokvin &) = delete;
@@ -42,6 +42,10 @@ struct Tokvin {
     bool enabled(int id) const;
     DWORD close();            // WM_CLOSE, waits for the exit, returns the exit code
     bool running() const;
+    void pressF1() const;     // a real key press, with Tokvin in the foreground
+    // a visible top-level window of this process other than the main window,
+    // of the given class; null when there is none
+    HWND window(const char *cls, int *count = nullptr) const;
 };
 
 // The first window for which match holds: a top-level window, or with a

@@ -263,18 +263,59 @@ TEST_CASE("it opens with the stored tempo and source and stores them again at cl
     CHECK(again.checked(RAD_BEEP));
 }
 
-TEST_CASE("F1 shows the German help in the help viewer; closing it leaves Tokvin running")
+TEST_CASE("F1 with the compiled HTML Help beside the program: one help window, closed with Tokvin")
 {
     ClearSettings();
-    Tokvin app;
-    // a real key press: the input goes to the foreground window
-    SetForegroundWindow(app.h);
-    REQUIRE(WaitFor([&] { return GetForegroundWindow() == app.h; }));
-    INPUT key[2] = {};
-    key[0].type = key[1].type = INPUT_KEYBOARD;
-    key[0].ki.wVk = key[1].ki.wVk = VK_F1;
-    key[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, key, sizeof key[0]);
+    Tokvin app;                                   // the build folder holds tokvin_d.chm
+    app.pressF1();
+    HWND help = nullptr;
+    REQUIRE(WaitFor([&] { return (help = app.window("HH Parent")) != nullptr; }));
+    CHECK(WindowText(help) == "Tokvin \x96 Delay-Zeiten und Metronom");
+    CHECK(app.window("#32770") == nullptr);       // no box
+    CHECK(FindTopWindow("Wine Help") == nullptr);  // and no WinHelp viewer
+    // not owned by Tokvin, so either can be in front
+    CHECK(GetWindow(help, GW_OWNER) == nullptr);
+
+    app.pressF1();                                // again: the same window comes forward
+    CHECK(WaitFor([&] { return GetForegroundWindow() == help; }));
+    int count = 0;
+    app.window("HH Parent", &count);
+    CHECK(count == 1);
+
+    CHECK(app.close() == 0);
+    CHECK_FALSE(IsWindow(help));
+}
+
+// tokvin.exe copied into a folder of its own, with the given help files.
+struct Installed {
+    std::string dir;
+    explicit Installed(std::initializer_list<const char *> files)
+    {
+        std::string exe = TokvinPath(), build = exe.substr(0, exe.find_last_of('\\') + 1);
+        char tmp[MAX_PATH];
+        GetTempPathA(sizeof tmp, tmp);
+        dir = std::string(tmp) + "tokvin-install-" + std::to_string(GetCurrentProcessId()) + "\\";
+        CreateDirectoryA(dir.c_str(), nullptr);
+        REQUIRE(CopyFileA(exe.c_str(), (dir + "tokvin.exe").c_str(), FALSE));
+        for (const char *f : files)
+            REQUIRE(CopyFileA((build + f).c_str(), (dir + f).c_str(), FALSE));
+    }
+    ~Installed()
+    {
+        const char *all[] = {"tokvin.exe", "tokvin_d.hlp", "tokvin_d.cnt", "tokvin_d.chm"};
+        for (const char *f : all)
+            DeleteFileA((dir + f).c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+    std::string exe() const { return dir + "tokvin.exe"; }
+};
+
+TEST_CASE("F1 without the compiled HTML Help: the German WinHelp file in the help viewer")
+{
+    ClearSettings();
+    Installed folder({"tokvin_d.hlp", "tokvin_d.cnt"});
+    Tokvin app(folder.exe());
+    app.pressF1();
     // the viewer's window, showing the title page of our file
     HWND help = nullptr;
     REQUIRE(WaitFor([&] {
@@ -283,6 +324,7 @@ TEST_CASE("F1 shows the German help in the help viewer; closing it leaves Tokvin
     }));
     CHECK(FindChildWithText(help, "Kapitel 2: Das Tempo einstellen"));
     CHECK(FindTopWindow("ERROR") == nullptr);
+    CHECK(app.window("HH Parent") == nullptr);
 
     DWORD pid = 0;
     GetWindowThreadProcessId(help, &pid);
@@ -293,6 +335,24 @@ TEST_CASE("F1 shows the German help in the help viewer; closing it leaves Tokvin
 
     CHECK(app.running());
     CHECK(app.title() == "120 BPM - Tokvin 0.99");
+    CHECK(app.close() == 0);
+}
+
+TEST_CASE("F1 with no help file at all: Tokvin's own box, no viewer")
+{
+    ClearSettings();
+    Installed folder({});
+    Tokvin app(folder.exe());
+    app.pressF1();
+    HWND box = nullptr;
+    REQUIRE(WaitFor([&] { return (box = app.window("#32770")) != nullptr; }));
+    CHECK(WindowText(box) == "Hilfe aufrufen");
+    CHECK(WindowText(GetDlgItem(box, 0xFFFF)) == "Die Hilfedatei tokvin_d.hlp wurde nicht gefunden!");
+    CHECK(GetWindow(box, GW_OWNER) == app.h);
+    CHECK(FindTopWindow("Wine Help") == nullptr);
+    CHECK(FindTopWindow("ERROR") == nullptr);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    REQUIRE(WaitFor([&] { return !IsWindow(box); }));
     CHECK(app.close() == 0);
 }
 

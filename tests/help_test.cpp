@@ -6,26 +6,47 @@
 
 #include <cstring>
 
-static std::string HelpPath(const std::string &app, size_t size = HELPPATHSIZE)
+static std::string HelpPath(const std::string &app, const char *name = HELPFILE)
 {
-    std::vector<char> buf(size + 8, '#');
-    MakeHelpPath(buf.data(), size, app.c_str());
-    REQUIRE(buf[size] == '#');                    // nothing written past the buffer
-    REQUIRE(std::memchr(buf.data(), '\0', size) != nullptr);
+    std::vector<char> buf(HELPPATHSIZE + 8, '#');
+    MakeHelpPath(buf.data(), HELPPATHSIZE, app.c_str(), name);
+    REQUIRE(buf[HELPPATHSIZE] == '#');            // nothing written past the buffer
+    REQUIRE(std::memchr(buf.data(), '\0', HELPPATHSIZE) != nullptr);
     return buf.data();
 }
 
+// A folder that stands in for the program's own, holding the given files.
+struct ProgramFolder {
+    std::string dir;
+    explicit ProgramFolder(std::initializer_list<const char *> files)
+    {
+        char tmp[MAX_PATH];
+        GetTempPathA(sizeof tmp, tmp);
+        dir = std::string(tmp) + "tokvin-help-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(dir.c_str(), nullptr);
+        for (const char *f : files)
+            CloseHandle(CreateFileA((dir + "\\" + f).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        std::strcpy(g_AppPath, (dir + "\\tokvin.exe").c_str());
+    }
+    ~ProgramFolder()
+    {
+        DeleteFileA((dir + "\\" HELPFILE).c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+};
+
 TEST_SUITE("help") {
 
-TEST_CASE("the help file is looked for beside the program")
+TEST_CASE("the help files are looked for beside the program")
 {
     CHECK(HelpPath("C:\\Tools\\prog.exe") == "C:\\Tools\\tokvin_d.hlp");
+    CHECK(HelpPath("C:\\Tools\\prog.exe", HTMLHELPFILE) == "C:\\Tools\\tokvin_d.chm");
     CHECK(HelpPath("Z:\\a\\b.c\\tokvin.exe") == "Z:\\a\\b.c\\tokvin_d.hlp");
     CHECK(HelpPath("prog.exe") == "prog.exe\\tokvin_d.hlp");
     CHECK(HelpPath("") == "\\tokvin_d.hlp");
 }
 
-TEST_CASE("the longest program path fits, and too small a buffer never overflows")
+TEST_CASE("the longest program path fits")
 {
     std::string dir(501, 'd');
     std::string app = "C:\\" + dir + "\\p.exe";    // 510 characters
@@ -33,36 +54,38 @@ TEST_CASE("the longest program path fits, and too small a buffer never overflows
     CHECK(HelpPath(app) == "C:\\" + dir + "\\tokvin_d.hlp");
 
     std::string flat(511, 'x');                    // no backslash at all
-    std::string p = HelpPath(flat);
-    CHECK(p == flat + "\\tokvin_d.hlp");
+    std::string p = HelpPath(flat, HTMLHELPFILE);
+    CHECK(p == flat + "\\tokvin_d.chm");
     CHECK(p.size() == 524);
-
-    std::string shortBuf = HelpPath("C:\\Tools\\prog.exe", 16);
-    CHECK(shortBuf.size() == 15);
-    CHECK(shortBuf.substr(shortBuf.size() - 13) == "\\tokvin_d.hlp");
-    CHECK(HelpPath("C:\\Tools\\prog.exe", 5).empty());
 }
 
-TEST_CASE("F1 opens the contents of the help file with its full path")
+TEST_CASE("F1 without the compiled HTML Help opens the contents of the WinHelp file by its full path")
 {
     Window w;
-    std::string exe = g_AppPath;
-    REQUIRE(exe.find('\\') != std::string::npos);
+    ProgramFolder folder({HELPFILE});
     SendMessageA(w.h, WM_HELP, 0, 0);
-    std::string dir = exe.substr(0, exe.find_last_of('\\'));
-    CHECK(fake.only("help") == std::vector<std::string>{"help " + dir + "\\tokvin_d.hlp 3 0"});
+    CHECK(fake.only("help") == std::vector<std::string>{"help " + folder.dir + "\\tokvin_d.hlp 3 0"});
     CHECK(fake.only("box").empty());
 
     fake.log.clear();
     OpenHelpFileX(w.h, 7);
-    CHECK(fake.only("help") == std::vector<std::string>{"help " + dir + "\\tokvin_d.hlp 1 7"});
+    CHECK(fake.only("help") == std::vector<std::string>{"help " + folder.dir + "\\tokvin_d.hlp 1 7"});
 }
 
-TEST_CASE("when the viewer fails, the window's own box says so")
+TEST_CASE("when there is no help file or the viewer fails, the window's own box says so")
 {
     Window w;
-    fake.helpResult = FALSE;
-    SendMessageA(w.h, WM_HELP, 0, 0);
+    SUBCASE("the viewer fails") {
+        ProgramFolder folder({HELPFILE});
+        fake.helpResult = FALSE;
+        SendMessageA(w.h, WM_HELP, 0, 0);
+        CHECK(fake.only("help").size() == 1);
+    }
+    SUBCASE("no help file at all: the viewer is not started") {
+        ProgramFolder folder({});
+        SendMessageA(w.h, WM_HELP, 0, 0);
+        CHECK(fake.only("help").empty());
+    }
     CHECK(fake.only("box") == std::vector<std::string>{
         "box Hilfe aufrufen: Die Hilfedatei tokvin_d.hlp wurde nicht gefunden!"});
     CHECK(fake.lastBoxOwner == w.h);

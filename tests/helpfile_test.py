@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
-"""The built help file: German labels only, and reproducible from its source
-except for the build time that halibut stamps into four bytes.
+"""The built help files. WinHelp: German labels only, the same bytes from
+the same source. HTML Help: unpacked with 7z, every chapter and section in
+the contents tree, every link leads to a page and anchor that exist, the
+pages and the contents German, the file marked German.
 
-usage: helpfile_test.py SOURCE.but BUILT.hlp HLPLABELS.py
+usage: helpfile_test.py SOURCE.but BUILT.hlp BUILT.chm HELPFIX.py EPOCH
 """
+import glob
+import html
 import os
+import re
+import struct
 import subprocess
 import sys
 import tempfile
 
-source, built, labels = (os.path.abspath(a) for a in sys.argv[1:4])
+source, built, chm, helpfix = (os.path.abspath(a) for a in sys.argv[1:5])
+epoch = int(sys.argv[5])
 failures = []
 passed = 0
 
@@ -23,25 +30,66 @@ def check(cond, what):
         failures.append(what)
 
 
+ENGLISH = ("Chapter", "Section", "Appendix", "Title page", "Contents", "Preamble",
+           "Previous", "Next", "&Up", "Index")
+
+# --- WinHelp ---------------------------------------------------------------
 data = open(built, "rb").read()
 contents = open(os.path.splitext(built)[0] + ".cnt", "rb").read()
-for english in (b"Chapter", b"Section", b"Appendix", b"Title page", b"&Up", b"Index"):
-    check(english not in data + contents, "no English label %r" % english.decode())
+# "Contents()" is the name of a WinHelp macro there, not a label
+for english in ENGLISH:
+    if english != "Contents":
+        check(english.encode() not in data + contents, "hlp: no English label %r" % english)
 for german in (b"Kapitel 1: Die Delay-Tabelle", b'"Auf"', "Anschlagstärke".encode("cp1252")):
-    check(german in data, "German text %r present" % german.decode("cp1252"))
-check(b"Titelseite und Inhalt" in contents, "German contents page")
-check(b"MIDIChannel" in data and b"MIDIDevice" in data, "registry value names documented")
+    check(german in data, "hlp: German text %r present" % german.decode("cp1252"))
+check(b"Titelseite und Inhalt" in contents, "hlp: German contents page")
+check(b"MIDIChannel" in data and b"MIDIDevice" in data, "hlp: registry value names documented")
+stamp = struct.pack("<HHHI", 0x036C, 33, 1, epoch)
+check(data.count(stamp) == 1, "hlp: stamped with the source's time, not the build time")
 
 with tempfile.TemporaryDirectory() as tmp:
     again = os.path.join(tmp, "again.hlp")
     subprocess.run(["halibut", "--input-charset=UTF-8", "--winhelp=" + again, source],
                    check=True, cwd=tmp)
-    subprocess.run([sys.executable, labels, again], check=True)
-    fresh = open(again, "rb").read()
+    subprocess.run([sys.executable, helpfix, again, str(epoch)], check=True)
+    check(open(again, "rb").read() == data, "hlp: a second build gives the same bytes")
 
-check(len(fresh) == len(data), "a second build has the same size")
-diff = [i for i, (a, b) in enumerate(zip(data, fresh)) if a != b]
-check(not diff or diff[-1] - diff[0] < 4, "a second build differs in at most one 4-byte stamp (%d bytes)" % len(diff))
+# --- HTML Help -------------------------------------------------------------
+raw = open(chm, "rb").read()
+check(raw[:4] == b"ITSF" and struct.unpack_from("<I", raw, 20)[0] == 0x0407,
+      "chm: marked German (Germany)")
+
+# the chapters and sections of the source, as the reader sees their titles
+titles = [t.strip() for t in re.findall(r"^\\[CH]\{[^}]*\}\s*(.+)$", open(source, encoding="utf-8").read(), re.M)]
+check(len(titles) >= 6, "source: %d chapters and sections found" % len(titles))
+
+with tempfile.TemporaryDirectory() as tmp:
+    subprocess.run(["7z", "x", "-y", "-o" + tmp, chm], check=True, stdout=subprocess.DEVNULL)
+    pages = {os.path.basename(p): open(p, "rb").read().decode("cp1252") for p in glob.glob(os.path.join(tmp, "*.html"))}
+    hhc = open(os.path.join(tmp, "contents.hhc"), "rb").read().decode("cp1252")
+    system = open(os.path.join(tmp, "#SYSTEM"), "rb").read()
+
+names = [html.unescape(n) for n in re.findall(r'<PARAM NAME="Name" VALUE="([^"]*)"', hhc)]
+for t in titles:
+    check(t in names, "chm contents tree: %r" % t)
+check("Tokvin – Delay-Zeiten und Metronom".encode("cp1252") in system, "chm: window title from the help's title")
+
+anchors = {name: set(re.findall(r'<a name="([^"]+)"', text)) for name, text in pages.items()}
+links = re.findall(r'<PARAM NAME="Local" VALUE="([^"]*)"', hhc)
+for name, text in pages.items():
+    links += re.findall(r'href="([^"]+)"', text)
+bad = []
+for link in links:
+    page, _, anchor = link.partition("#")
+    if page not in pages or (anchor and anchor not in anchors[page]):
+        bad.append(link)
+check(links and not bad, "chm: all %d links lead to a page and anchor that exist %s" % (len(links), bad or ""))
+
+visible = html.unescape(" ".join(re.sub(r"<[^>]*>", " ", t) for t in pages.values()) + " " + " ".join(names))
+for english in ENGLISH:
+    check(re.search(r"\b%s\b" % re.escape(english.lstrip("&")), visible) is None, "chm: no English label %r" % english)
+for german in ("Kapitel 1: Die Delay-Tabelle", "Anschlagstärke", "MIDIChannel", "„Klick (1/4)“"):
+    check(german in visible, "chm: German text %r present" % german)
 
 print("%d passed, %d failed" % (passed, len(failures)))
 sys.exit(1 if failures else 0)
