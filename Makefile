@@ -50,14 +50,12 @@ bench: build
 	  TOKVIN_TRACE="Z:$(CURDIR)/$(BUILD)/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
 	  wine $(BUILD)/tests/tokvin_click_bench.exe --no-intro 2>$(BUILD)/bench-trace.log'
 
-# The release: the program, its help and a short read-me (CP1252, CRLF).
+# The release: the program, its help and a short read-me. The same commit
+# always gives the same zip; its checksum is printed to compare against.
 dist: build
-	@rm -rf $(DIST) $(DIST).zip && mkdir -p $(DIST)
-	@cp $(BUILD)/tokvin.exe $(BUILD)/tokvin_d.hlp $(BUILD)/tokvin_d.cnt $(DIST)/
-	@iconv -f UTF-8 -t CP1252 docs/liesmich.txt | sed 's/$$/\r/' > $(DIST)/LIESMICH.TXT
-	@touch -d @315532800 $(DIST) $(DIST)/*
-	@cd dist && zip -q -X -r $(notdir $(DIST)).zip $(notdir $(DIST))
+	@tools/mkdist.sh $(BUILD) dist $(VERSION)
 	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
+	@cd dist && sha256sum $(notdir $(DIST)).zip
 
 clean:
 	rm -rf $(BUILD) dist
