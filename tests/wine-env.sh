@@ -35,16 +35,22 @@ fi
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
-# No sound driver (no ALSA noise), no crash debugger waiting for a user.
-# Without a window manager Wine waits 2 s on every hidden window unless it
-# draws the frames itself; under a real desktop the window manager does.
+# No crash debugger waiting for a user. Without a window manager Wine waits
+# 2 s on every hidden window unless it draws the frames itself; under a real
+# desktop the window manager does.
 if [ -n "${TOKVIN_XVFB:-}" ]; then managed=N; else managed=Y; fi
 reg=$WINEPREFIX/tokvin-setup.reg
 printf '%s\r\n' 'REGEDIT4' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Audio"=""' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' "\"Managed\"=\"$managed\"" '' \
     '[-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' '' > "$reg"
 wine regedit /S "$reg" >/dev/null 2>&1
+# Sound only where someone listens: TOKVIN_SOUND=1 (make run on a desktop).
+# Tests and the virtual display run without a driver unless a test asks.
+if [ "${TOKVIN_SOUND:-0}" = 1 ]; then
+    "$(dirname "$0")/wine-sound.sh" on
+else
+    "$(dirname "$0")/wine-sound.sh" off
+fi
 
 status=0
 "$@" || status=$?

@@ -87,6 +87,17 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR drv, UINT msg, LPARAM p1, LPARAM
     }
 }
 
+/* No MIDI input; Wine's PulseAudio driver forwards MIDI input here when
+   this driver stands in for its ALSA driver. */
+DWORD WINAPI midMessage(UINT dev, UINT msg, DWORD_PTR user, DWORD_PTR p1, DWORD_PTR p2)
+{
+    (void)dev;
+    (void)user;
+    (void)p1;
+    (void)p2;
+    return msg == MIDM_GETNUMDEVS ? 0 : MMSYSERR_NOTSUPPORTED;
+}
+
 DWORD WINAPI modMessage(UINT dev, UINT msg, DWORD_PTR user, DWORD_PTR p1, DWORD_PTR p2)
 {
     (void)user;

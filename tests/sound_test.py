@@ -1,0 +1,260 @@
+#!/usr/bin/env python3
+"""The click as a listener hears it. Starts a PulseAudio server of its own
+(a null sink, its runtime folder in the build tree, never the user's),
+switches the Wine prefix's sound on as `make run` does on a desktop, runs
+Tokvin and records what reaches the sink.
+
+Test (default): Audio at 120 and 298 BPM, every beat heard exactly once,
+the fitted beat interval within 0.5 % of 60000/tempo, every click shaped
+like the program's sample; MIDI chosen: nothing on the sink while the
+notes reach a MIDI device (the loopback driver, standing in for Wine's
+ALSA MIDI driver). With --bench: the figures for 120 and 298 BPM, judged
+on nothing.
+
+Runs inside tests/wine-env.sh (WINEPREFIX, a display, a wineserver).
+
+usage: sound_test.py BUILDDIR [--bench [SECONDS]]
+"""
+import array
+import math
+import os
+import shutil
+import subprocess
+import sys
+import time
+import wave
+
+RATE = 48000
+THRESHOLD = 6000          # the sample's pulses reach about 21800
+SHAPE_MS = 40             # the part of the click compared with the sample
+
+build = os.path.abspath(sys.argv[1])
+bench = "--bench" in sys.argv
+here = os.path.dirname(os.path.abspath(__file__))
+work = os.path.join(build, "sound-test")
+runtime = os.path.join(work, "pulse")
+failures = []
+passed = 0
+
+
+def check(cond, what):
+    global passed
+    print(("ok      " if cond else "FAILED  ") + what, flush=True)
+    if cond:
+        passed += 1
+    else:
+        failures.append(what)
+
+
+def wait_for(cond, seconds, what):
+    end = time.monotonic() + seconds
+    while not cond():
+        if time.monotonic() > end:
+            raise RuntimeError("timed out waiting for " + what)
+        time.sleep(0.02)
+
+
+class Server:
+    """A user-mode PulseAudio with one null sink, "tokvin"."""
+
+    def __init__(self):
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(runtime, mode=0o700)
+        self.socket = os.path.join(runtime, "native")
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, PULSE_RUNTIME_PATH=runtime,
+                        PULSE_SERVER="unix:" + self.socket)
+        self.proc = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+             "--log-target=stderr", "--log-level=error",
+             "-L", "module-null-sink sink_name=tokvin rate=%d" % RATE,
+             "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + self.socket,
+             "-L", "module-always-sink"],
+            env=dict(self.env, HOME=work), stderr=subprocess.DEVNULL)
+        wait_for(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True).returncode == 0,
+                 20, "the sound server")
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(20)
+
+
+def wine_run(server, tempo, flags, seconds, exe=None, extra_env=None):
+    """One timed run of Tokvin; returns how long the click ran, in ms."""
+    env = dict(server.env, SOUND_TEMPO=str(tempo), SOUND_FLAGS=str(flags), SOUND_SECONDS=str(seconds))
+    if exe:
+        env["SOUND_EXE"] = exe
+    env.update(extra_env or {})
+    out = subprocess.run(["wine", os.path.join(build, "tests", "tokvin_sound_run.exe")],
+                         env=env, capture_output=True, text=True, timeout=seconds + 120)
+    for line in out.stdout.splitlines():
+        if line.startswith("clicked "):
+            return int(line.split()[1])
+    raise RuntimeError("the run of Tokvin failed:\n" + out.stdout + out.stderr)
+
+
+def record(server, name, *run_args, **run_kw):
+    """Records the sink's monitor during one run: (samples, click ms)."""
+    path = os.path.join(work, name + ".raw")
+    # A recorder at the default latency makes the null sink run with a long
+    # buffer, and Wine's short click streams are dropped before they play.
+    with open(path, "wb") as out:
+        rec = subprocess.Popen(["parec", "-d", "tokvin.monitor", "--rate=%d" % RATE, "--channels=1",
+                                "--format=s16le", "--raw"],
+                               env=dict(server.env, PULSE_LATENCY_MSEC="10"), stdout=out)
+        try:
+            wait_for(lambda: os.path.getsize(path) > 0, 20, "the recorder")
+            ran = wine_run(server, *run_args, **run_kw)
+            # the last click has its 85 ms to reach the sink
+            end = os.path.getsize(path) + RATE * 2 // 2
+            wait_for(lambda: os.path.getsize(path) >= end, 20, "the end of the recording")
+        finally:
+            rec.terminate()
+            rec.wait(20)
+    samples = array.array("h")
+    with open(path, "rb") as f:
+        samples.frombytes(f.read())
+    return samples, ran
+
+
+def onsets(x, period_ms):
+    """Sample index of each click's first strong pulse."""
+    gap = int(period_ms * RATE / 1000 * 0.5)
+    found, last = [], -gap
+    for i, v in enumerate(x):
+        if (v > THRESHOLD or v < -THRESHOLD) and i - last >= gap:
+            found.append(i)
+        if v > THRESHOLD or v < -THRESHOLD:
+            last = i
+    return found
+
+
+def template():
+    """The program's click sample, left channel, at the sink's rate."""
+    with wave.open(os.path.join(build, "gen", "click.wav")) as w:
+        src_rate = w.getframerate()
+        frames = array.array("h", w.readframes(w.getnframes()))[::w.getnchannels()]
+    n = int(len(frames) * RATE / src_rate)
+    out = []
+    for i in range(n):
+        p = i * src_rate / RATE
+        k = int(p)
+        f = p - k
+        b = frames[k + 1] if k + 1 < len(frames) else 0
+        out.append(frames[k] * (1 - f) + b * f)
+    start = next(i for i, v in enumerate(out) if abs(v) > THRESHOLD)
+    return out[start:start + SHAPE_MS * RATE // 1000]
+
+
+def likeness(x, at, tpl, search=24):
+    """Best normalised correlation of the recording at 'at' with the sample."""
+    n = len(tpl)
+    tn = math.sqrt(sum(v * v for v in tpl))
+    best = 0.0
+    for lag in range(-search, search + 1):
+        s = at + lag
+        if s < 0 or s + n > len(x):
+            continue
+        seg = x[s:s + n]
+        sn = math.sqrt(sum(v * v for v in seg))
+        if sn:
+            best = max(best, sum(a * b for a, b in zip(seg, tpl)) / (sn * tn))
+    return best
+
+
+def fit(times):
+    """Least-squares line through the click times: interval, residuals."""
+    n = len(times)
+    k = range(n)
+    mk, mt = (n - 1) / 2, sum(times) / n
+    slope = sum((i - mk) * (t - mt) for i, t in zip(k, times)) / sum((i - mk) ** 2 for i in k)
+    icpt = mt - slope * mk
+    return slope, [t - (icpt + slope * i) for i, t in zip(k, times)]
+
+
+def figures(x, tempo, ran):
+    period = 60000 / tempo
+    at = onsets(x, period)
+    times = [i * 1000 / RATE for i in at]
+    out = {"clicks": len(at), "at": at, "period": period,
+           # beats whose sound came before the switch was released
+           "expected": (int((ran - 100) // period) + 1, int(ran // period) + 1)}
+    if len(times) >= 3:
+        slope, res = fit(times)
+        dev = sorted(abs(r) for r in res)
+        out.update(interval=slope, error=(slope - period) / period * 100,
+                   worst=dev[-1], p95=dev[int(0.95 * (len(dev) - 1))],
+                   gaps=[b - a for a, b in zip(times, times[1:])])
+    return out
+
+
+def audio_run(server, tempo, seconds, tpl):
+    x, ran = record(server, "audio-%d" % tempo, tempo, 0, seconds)
+    f = figures(x, tempo, ran)
+    if bench:
+        return f
+    lo, hi = f["expected"]
+    check(lo <= f["clicks"] <= hi, "%d BPM: %d clicks heard in %d ms (beats: %d..%d)"
+          % (tempo, f["clicks"], ran, lo, hi))
+    if "gaps" not in f:
+        return f
+    check(all(0.5 * f["period"] < g < 1.5 * f["period"] for g in f["gaps"]),
+          "%d BPM: each beat once, none missing (gaps %.1f..%.1f ms)" % (tempo, min(f["gaps"]), max(f["gaps"])))
+    check(abs(f["error"]) <= 0.5, "%d BPM: fitted interval %.3f ms, %+.3f %% from %.3f"
+          % (tempo, f["interval"], f["error"], f["period"]))
+    # the last click may be cut short when the program ends
+    like = [likeness(x, i, tpl) for i in f["at"][:-1]]
+    check(min(like) >= 0.8, "%d BPM: every click shaped like the sample (worst likeness %.3f)" % (tempo, min(like)))
+    return f
+
+
+def midi_run(server, seconds):
+    """MIDI chosen: the loopback driver takes the place of Wine's ALSA MIDI
+    driver beside a copy of the program; the sink must stay silent."""
+    folder = os.path.join(work, "midi")
+    os.makedirs(folder)
+    shutil.copy(os.path.join(build, "tokvin.exe"), folder)
+    shutil.copy(os.path.join(build, "winetkloop.drv"), os.path.join(folder, "winealsa.drv"))
+    log = os.path.join(folder, "midi.log")
+    overrides = os.environ.get("WINEDLLOVERRIDES", "")
+    x, ran = record(server, "midi", 120, 2, seconds, exe="Z:" + os.path.join(folder, "tokvin.exe").replace("/", "\\"),
+                    extra_env={"WINEDLLOVERRIDES": (overrides + ";" if overrides else "") + "winealsa.drv=n",
+                               "TKLOOP_LOG": "Z:" + log.replace("/", "\\")})
+    notes = [l for l in open(log).read().split("\n") if l.endswith(" data 404B99")] if os.path.exists(log) else []
+    check(len(notes) >= ran // 500, "MIDI: %d note-ons reached the MIDI device in %d ms" % (len(notes), ran))
+    loudest = max((abs(v) for v in x), default=0)
+    check(loudest < 100, "MIDI: nothing on the sound server (loudest sample %d)" % loudest)
+
+
+def main():
+    if not shutil.which("pulseaudio") or not shutil.which("parec"):
+        print("skipped: PulseAudio is not installed (make installs it where PipeWire does not serve the sound)")
+        return 77
+    seconds = 10
+    if bench:
+        args = [a for a in sys.argv[2:] if a != "--bench"]
+        seconds = int(args[0]) if args else 20
+    sound = os.path.join(here, "wine-sound.sh")
+    server = Server()
+    subprocess.run([sound, "on"], check=True)
+    try:
+        tpl = None if bench else template()
+        results = [(tempo, audio_run(server, tempo, seconds, tpl)) for tempo in (120, 298)]
+        if bench:
+            print("Tokvin under Wine into a PulseAudio null sink, %d s per run; clicks as recorded" % seconds)
+            print("  BPM | clicks  fitted interval ms  error %  95% within ms  worst ms")
+            for tempo, f in results:
+                if "interval" in f:
+                    print("  %3d | %6d  %18.3f  %7.3f  %13.1f  %8.1f"
+                          % (tempo, f["clicks"], f["interval"], f["error"], f["p95"], f["worst"]))
+                else:
+                    print("  %3d | %6d  (too few clicks to fit)" % (tempo, f["clicks"]))
+            return 0
+        midi_run(server, 5)
+    finally:
+        subprocess.run([sound, "off"])
+        server.stop()
+    print("%d passed, %d failed" % (passed, len(failures)))
+    return 1 if failures else 0
+
+
+sys.exit(main())
