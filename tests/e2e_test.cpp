@@ -181,6 +181,31 @@ TEST_CASE("the MIDI device cannot be opened")
     }
 }
 
+TEST_CASE("MIDI chosen while the click runs and the device cannot be opened: one box at a time")
+{
+    StoreSource(0);
+    Session s({"TKLOOP_OPENFAIL"});
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 1; }));
+    s.post(RAD_MIDI);
+    Box first;
+    REQUIRE(s.until([&] { return s.openBox(&first) != nullptr; }, 30000, true));
+    CHECK(first.caption == "Fehler beim Öffnen des MIDI-Geräts");
+    // while it is up the click goes on as before and nothing is sent
+    size_t plays = s.calls("sndPlaySoundA").size();
+    REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= plays + 3; }, 30000, true));
+    CHECK(s.calls("midiOutShortMsg").empty());
+    Box still;
+    CHECK(s.openBox(&still) != nullptr);
+    CHECK(still.caption == first.caption);
+    // once it is answered, MIDI is the source and its first failed send says so, once
+    REQUIRE(s.until([&] { return s.boxes.size() >= 2 && s.calls("midiOutShortMsg").size() >= 3; }));
+    CHECK(s.boxes[1].caption == "Fehler bei Note On");
+    CHECK(s.boxes.size() == 2);
+    CHECK(s.app().checked(RAD_MIDI));
+    CHECK(ClickChecked(s));
+}
+
 TEST_CASE("sends fail: one box for the whole run while the click goes on")
 {
     StoreSource(BITMIDI);
@@ -200,6 +225,51 @@ TEST_CASE("sends fail: one box for the whole run while the click goes on")
     s.post(BCLICK);
     REQUIRE(s.until([&] { return !s.midi().empty() && s.midi().back().kind == "close"; }));
     CHECK(s.boxes.size() == 1);
+}
+
+TEST_CASE("the timer resolution is raised exactly while the click runs")
+{
+    StoreSource(0);
+    Session s;
+    auto period = [&] {
+        std::string seq;
+        for (const Call &c : s.calls())
+            if (c.name == "timeBeginPeriod" || c.name == "timeEndPeriod")
+                seq += c.name.substr(4, 3) + std::to_string(c.arg1) + " ";
+        return seq;
+    };
+    CHECK(period().empty());                      // started, the click off: nothing
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 1; }));
+    CHECK(period() == "Beg1 ");
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return period() == "Beg1 End1 "; }));
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 2; }));
+    CHECK(s.app().close() == 0);                  // closed while clicking
+    CHECK(period() == "Beg1 End1 Beg1 End1 ");
+}
+
+TEST_CASE("closed while the MIDI open error is shown: saved once, no timer afterwards, exit code 0")
+{
+    StoreSource(BITMIDI);
+    Session s({"TKLOOP_OPENFAIL"});
+    s.post(BCLICK);
+    Box box;
+    REQUIRE(s.until([&] { return s.openBox(&box) != nullptr; }, 30000, true));
+    CHECK(box.caption == "Fehler beim Öffnen des MIDI-Geräts");
+    PostMessageA(s.app().h, WM_CLOSE, 0, 0);
+    // the settings are saved before the window goes; a second save would
+    // write this tempo back as 120
+    REQUIRE(s.until([&] { return !IsWindowVisible(s.app().h); }, 30000, true));
+    StoreDword("Tempo", 77);
+    s.answerBoxes();
+    CHECK(s.app().exitCode() == 0);
+    DWORD tempo = 0;
+    CHECK((ReadDword("Tempo", &tempo) && tempo == 77));
+    CHECK(s.calls("timeBeginPeriod").empty());    // the click never started
+    CHECK(s.boxes.size() == 1);
+    CHECK(s.midi().size() == 1);                  // the failed open, nothing sent
 }
 
 TEST_CASE("no MIDI device: MIDI greyed, a stored MIDI source clicks as Audio")

@@ -121,6 +121,11 @@ HWND FindTopWindow(const std::string &part)
 DWORD Tokvin::close()
 {
     PostMessageA(h, WM_CLOSE, 0, 0);
+    return exitCode();
+}
+
+DWORD Tokvin::exitCode()
+{
     REQUIRE(WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0);
     DWORD code = 0xDEAD;
     GetExitCodeProcess(pi.hProcess, &code);

@@ -41,6 +41,7 @@ struct Tokvin {
     bool checked(int id) const;
     bool enabled(int id) const;
     DWORD close();            // WM_CLOSE, waits for the exit, returns the exit code
+    DWORD exitCode();         // waits for the exit, returns the exit code
     bool running() const;
     void pressF1() const;     // a real key press, with Tokvin in the foreground
     // a visible top-level window of this process other than the main window,

@@ -64,7 +64,8 @@ Session::Session(const std::vector<std::string> &driverFlags)
 
     SetWineValue("Software\\Wine\\Drivers", "Audio", "tkloop");
     SetWineValue("Software\\Wine\\Debug", "RelayInclude",
-                 "winmm.sndPlaySoundA;kernel32.Beep;kernelbase.Beep;winmm.midiOutShortMsg");
+                 "winmm.sndPlaySoundA;kernel32.Beep;kernelbase.Beep;winmm.midiOutShortMsg;"
+                 "winmm.timeBeginPeriod;winmm.timeEndPeriod");
     SetEnvironmentVariableA("TKLOOP_LOG", logPath_.c_str());
     for (const char *f : kDriverFlags)
         SetEnvironmentVariableA(f, nullptr);

@@ -20,7 +20,7 @@ struct MidiEvent {
 // One traced call of the program.
 struct Call {
     double ms;                 // trace clock
-    std::string name;          // sndPlaySoundA, Beep, midiOutShortMsg
+    std::string name;          // sndPlaySoundA, Beep, midiOutShortMsg, timeBeginPeriod, timeEndPeriod
     unsigned long arg1, arg2;
 };
 
