@@ -16,8 +16,12 @@ namespace {
 const double kStallEvery = 5000;     // ms between two stalls of the jittered timer
 const double kStall = 110;           // ms
 
-enum Pattern { Tick10, Tick15, Jitter, PatternCount };
-const char *const kPatternName[] = {"10 ms", "15.625 ms", "10 ms jittered, 110 ms stall every 5 s"};
+enum Pattern { Tick10, Tick15, Res1, Jitter, PatternCount };
+const char *const kPatternName[] = {
+    "10 ms",
+    "15.625 ms: SetTimer(10) at Windows' default timer resolution",
+    "10..11.5 ms: SetTimer(10) with the resolution raised to 1 ms (the click's own)",
+    "10 ms jittered, 110 ms stall every 5 s"};
 
 // Timer ticks in real time, deterministic for every run.
 struct Ticks {
@@ -35,6 +39,12 @@ struct Ticks {
         switch (p) {
         case Tick10: t += 10; break;
         case Tick15: t += 15.625; break;
+        case Res1:
+            // due 10 ms after the last call, served on the next 1 ms tick,
+            // dispatched up to half a millisecond later
+            seed = seed * 1103515245u + 12345u;
+            t = std::ceil(t + 10) + ((seed >> 16) % 1000) / 2000.0;
+            break;
         default:
             seed = seed * 1103515245u + 12345u;
             t += 10 + ((seed >> 16) % 1000) / 1000.0 * ((seed >> 8) % 100 < 98 ? 0.9 : 2.5);
