@@ -146,14 +146,19 @@ HWND InitTrackbar(HWND hDlg)
 
 HWND InitUpDown(HWND hDlg)
 {
+    HWND hEdit = GetDlgItem(hDlg, TEMPOEDIT);
     HWND hUpDown;
 
     /* the buddy moves and sizes the control to the right edge of the field */
     hUpDown = CreateWindowExA(0, UPDOWN_CLASSA, "Updown Control",
                               WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_ARROWKEYS,
                               240, 64, 40, 256, hDlg, (HMENU)0, g_hInstance, NULL);
-    SendMessageA(hUpDown, UDM_SETBUDDY, (WPARAM)GetDlgItem(hDlg, TEMPOEDIT), 0);
+    SendMessageA(hUpDown, UDM_SETBUDDY, (WPARAM)hEdit, 0);
     SendMessageA(hUpDown, UDM_SETRANGE, 0, MAKELPARAM(MAXTEMPO, MINTEMPO));
+    /* The arrows take their width from the field. With a font as wide as
+       Tahoma, three digits no longer fit between the field's default
+       margins and "120" would show as "20". */
+    SendMessageA(hEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
     return hUpDown;
 }
 

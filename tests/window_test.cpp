@@ -282,6 +282,29 @@ TEST_CASE("the tab key visits only the tempo field and the click switch, whichev
     }
 }
 
+TEST_CASE("the tempo field shows every digit beside its arrows")
+{
+    Window w;
+    HWND edit = GetDlgItem(w.h, TEMPOEDIT);
+    RECT rc;
+    GetClientRect(edit, &rc);
+    LRESULT margins = SendMessageA(edit, EM_GETMARGINS, 0, 0);
+    HDC dc = GetDC(edit);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(edit, WM_GETFONT, 0, 0)));
+    for (const char *tempo : {"300", "120", "188"}) {
+        CAPTURE(tempo);
+        SIZE size;
+        GetTextExtentPoint32A(dc, tempo, 3, &size);
+        CHECK(LOWORD(margins) + size.cx + HIWORD(margins) <= rc.right);
+        w.type(tempo);
+        SetFocus(edit);                         // the dialog selects it all, caret at the end
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        CHECK(SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0) == 0);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(edit, dc);
+}
+
 TEST_CASE("the trackbar stands in the tempo group below the field and covers no value")
 {
     Window w;
