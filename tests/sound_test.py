@@ -176,8 +176,9 @@ def figures(x, tempo, ran):
     at = onsets(x, period)
     times = [i * 1000 / RATE for i in at]
     out = {"clicks": len(at), "at": at, "period": period,
-           # beats whose sound came before the switch was released
-           "expected": (int((ran - 100) // period) + 1, int(ran // period) + 1)}
+           # beats whose sound (100 ms after the beat) came before the switch
+           # was released; the run's edges are known to a few ms only
+           "expected": (int((ran - 150) // period) + 1, int((ran + 50) // period) + 1)}
     if len(times) >= 3:
         slope, res = fit(times)
         dev = sorted(abs(r) for r in res)
