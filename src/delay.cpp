@@ -40,7 +40,6 @@ char        g_AppPath[MAXPATH];
 HINSTANCE   g_hInstance;
 HWND        g_hTrackTempo;
 HWND        g_hUpDown;
-HWND        g_hHelpWnd;
 
 BEATTIME    g_BeatDue   = 0;
 int         g_BeatFresh = 0;
@@ -486,6 +485,7 @@ static int FileExists(const char *path)
    where it is missing. */
 typedef HWND (WINAPI *HTMLHELPPROC)(HWND, LPCSTR, UINT, DWORD_PTR);
 static HTMLHELPPROC s_HtmlHelpA;
+static HWND         s_hHelpWnd;     /* the HTML Help window, once opened */
 
 static HTMLHELPPROC HtmlHelpProc(void)
 {
@@ -507,25 +507,25 @@ static int OpenHtmlHelp(void)
     char         path[HELPPATHSIZE];
     HTMLHELPPROC proc;
 
-    if (g_hHelpWnd && IsWindow(g_hHelpWnd)) {
-        if (IsIconic(g_hHelpWnd))
-            ShowWindow(g_hHelpWnd, SW_RESTORE);
-        SetForegroundWindow(g_hHelpWnd);
+    if (s_hHelpWnd && IsWindow(s_hHelpWnd)) {
+        if (IsIconic(s_hHelpWnd))
+            ShowWindow(s_hHelpWnd, SW_RESTORE);
+        SetForegroundWindow(s_hHelpWnd);
         return 1;
     }
     MakeHelpPath(path, sizeof path, g_AppPath, HTMLHELPFILE);
     if (!FileExists(path) || (proc = HtmlHelpProc()) == NULL)
         return 0;
-    g_hHelpWnd = proc(NULL, path, HH_DISPLAY_TOC, 0);
-    return g_hHelpWnd != NULL;
+    s_hHelpWnd = proc(NULL, path, HH_DISPLAY_TOC, 0);
+    return s_hHelpWnd != NULL;
 }
 
 /* HTML Help runs its window on this thread: it has to go before the dialog. */
 void CloseHelp(void)
 {
-    if (s_HtmlHelpA && g_hHelpWnd)
+    if (s_HtmlHelpA && s_hHelpWnd)
         s_HtmlHelpA(NULL, NULL, HH_CLOSE_ALL, 0);
-    g_hHelpWnd = NULL;
+    s_hHelpWnd = NULL;
 }
 
 void OpenHelpFileX(HWND hDlg, DWORD id)

@@ -60,7 +60,6 @@ extern char        g_AppPath[MAXPATH];
 extern HINSTANCE   g_hInstance;
 extern HWND        g_hTrackTempo;
 extern HWND        g_hUpDown;
-extern HWND        g_hHelpWnd;    /* the HTML Help window, while open */
 extern BEATTIME    g_BeatDue;     /* due time of the last beat */
 extern int         g_BeatFresh;   /* the next beat is the first of a run */
 extern int         g_NoteOn;      /* a MIDI click note still wants its note-off */

@@ -104,8 +104,9 @@ def record(server, name, *run_args, **run_kw):
         try:
             wait_for(lambda: os.path.getsize(path) > 0, 20, "the recorder")
             ran = wine_run(server, *run_args, **run_kw)
-            # the last click has its 85 ms to reach the sink
-            end = os.path.getsize(path) + RATE * 2 // 2
+            # the last click has its 85 ms to reach the sink: record on for
+            # half a second (16-bit samples: RATE bytes)
+            end = os.path.getsize(path) + RATE
             wait_for(lambda: os.path.getsize(path) >= end, 20, "the end of the recording")
         finally:
             rec.terminate()

@@ -11,7 +11,8 @@ HTML Help (.chm): the language of the file becomes German (Germany). Halibut
 marks it British English, and the viewer reads the contents tree in the
 code page of that language.
 
-usage: helpfix.py FILE.hlp|FILE.chm EPOCH
+usage: helpfix.py FILE.hlp EPOCH
+       helpfix.py FILE.chm
 """
 import struct
 import sys
@@ -57,8 +58,8 @@ def fix_chm(path, data):
         pos += 4 + size
 
 
-path, epoch = sys.argv[1], int(sys.argv[2])
+path = sys.argv[1]
 data = open(path, "rb").read()
-data = fix_chm(path, data) if path.lower().endswith(".chm") else fix_hlp(path, data, epoch)
+data = fix_chm(path, data) if path.lower().endswith(".chm") else fix_hlp(path, data, int(sys.argv[2]))
 with open(path, "wb") as f:
     f.write(data)
