@@ -97,7 +97,7 @@ TEST_CASE("Audio: one sample play per beat from the program's own WAVE image, no
     }
     char image[16] = "";
     SIZE_T got = 0;
-    REQUIRE(ReadProcessMemory(s.app().pi.hProcess, reinterpret_cast<LPCVOID>(plays[0].arg1), image, 12, &got));
+    REQUIRE(ReadProcessMemory(s.app().pi.hProcess, reinterpret_cast<LPCVOID>(static_cast<UINT_PTR>(plays[0].arg1)), image, 12, &got));
     CHECK(std::string(image, 4) == "RIFF");
     CHECK(std::string(image + 8, 4) == "WAVE");
     CHECK(s.midi().empty());

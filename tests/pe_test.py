@@ -1,19 +1,22 @@
 #!/usr/bin/env python3
-"""Hardening of the built tokvin.exe, as a Windows user can check it: a
-32-bit GUI program with ASLR and DEP, no section both writable and
-executable, imports from Windows' own DLLs only, within 64 KiB.
+"""The built tokvin.exe as a Windows user can check it, without running
+it: a GUI program for the build's processor (PE32 x86, or PE32+ x86-64 with
+high-entropy ASLR) with ASLR and DEP, no section both writable and
+executable, imports from Windows' own DLLs only, within 64 KiB, and its
+resources: the dialog 100 and the icon group 900, in German (Germany).
 
-usage: pe_test.py tokvin.exe
+usage: pe_test.py tokvin.exe 4|8      (the build's pointer size)
 """
 import struct
 import sys
 
 ALLOWED = {"kernel32.dll", "user32.dll", "comctl32.dll", "winmm.dll", "advapi32.dll", "msvcrt.dll"}
-DYNAMIC_BASE, NX_COMPAT = 0x0040, 0x0100
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100
 RELOCS_STRIPPED = 0x0001
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 
 data = open(sys.argv[1], "rb").read()
+wide = sys.argv[2] == "8"
 results = []
 
 
@@ -27,11 +30,16 @@ check(data[:2] == b"MZ" and data[pe:pe + 4] == b"PE\0\0", "a PE file")
 machine, nsections, _, _, _, optsize, characteristics = struct.unpack_from("<HHIIIHH", data, pe + 4)
 opt = pe + 24
 magic = struct.unpack_from("<H", data, opt)[0]
-check(machine == 0x14C and magic == 0x10B, "32-bit x86 (PE32)")
+if wide:
+    check(machine == 0x8664 and magic == 0x20B, "64-bit x86-64 (PE32+)")
+else:
+    check(machine == 0x14C and magic == 0x10B, "32-bit x86 (PE32)")
 subsystem, dllchar = struct.unpack_from("<HH", data, opt + 68)
 check(subsystem == 2, "a GUI program, no console window")
 check(dllchar & DYNAMIC_BASE != 0, "ASLR: DYNAMIC_BASE")
 check(dllchar & NX_COMPAT != 0, "DEP: NX_COMPAT")
+if wide:
+    check(dllchar & HIGH_ENTROPY_VA != 0, "64-bit ASLR: HIGH_ENTROPY_VA")
 check(characteristics & RELOCS_STRIPPED == 0, "relocations kept, so ASLR can move it")
 
 sections = []
@@ -55,7 +63,8 @@ def cstr(off):
     return data[off:data.index(b"\0", off)].decode()
 
 
-import_rva = struct.unpack_from("<I", data, opt + 96 + 8)[0]
+directories = opt + (112 if magic == 0x20B else 96)
+import_rva = struct.unpack_from("<I", data, directories + 8)[0]
 dlls = []
 off = rva_to_off(import_rva)
 while True:
@@ -66,6 +75,35 @@ while True:
     off += 20
 check(set(dlls) <= ALLOWED, "imports only Windows' own DLLs: " + ", ".join(sorted(dlls)))
 check(len(data) <= 64 * 1024, "size %d bytes, within 64 KiB" % len(data))
+
+# Resources: type -> name -> language -> data (RVA, size)
+res_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
+res_base = rva_to_off(res_rva)
+
+
+def res_dir(off):
+    named, ids = struct.unpack_from("<HH", data, off + 12)
+    for i in range(named + ids):
+        key, target = struct.unpack_from("<II", data, off + 16 + 8 * i)
+        yield key, target
+
+
+def res_tree(off, depth):
+    tree = {}
+    for key, target in res_dir(off):
+        if depth < 2:
+            tree[key] = res_tree(res_base + (target & 0x7FFFFFFF), depth + 1)
+        else:
+            tree[key] = struct.unpack_from("<II", data, res_base + target)
+    return tree
+
+
+resources = res_tree(res_base, 0)
+GERMAN = 0x0407
+RT_ICON, RT_DIALOG, RT_GROUP_ICON = 3, 5, 14
+check(list(resources.get(RT_DIALOG, {}).get(100, {})) == [GERMAN], "dialog 100, German (Germany)")
+check(list(resources.get(RT_GROUP_ICON, {}).get(900, {})) == [GERMAN], "icon group 900, German (Germany)")
+check(len(resources.get(RT_ICON, {})) == 9, "nine icon images")
 
 print("%d passed, %d failed" % (results.count(True), results.count(False)))
 sys.exit(0 if all(results) else 1)

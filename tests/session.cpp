@@ -109,7 +109,8 @@ std::vector<MidiEvent> Session::midi() const
 
 std::vector<Call> Session::calls(const std::string &name) const
 {
-    // e.g. "1234.567:0130:Call winmm.sndPlaySoundA(0040a0c0,00000005) ret=00403113"
+    // e.g. "1234.567:0130:Call winmm.sndPlaySoundA(0040a0c0,00000005) ret=00403113";
+    // a 64-bit program's arguments have 16 digits
     std::vector<Call> out;
     std::istringstream in(ReadFrom(tracePath_, traceStart_));
     std::string line;
@@ -125,9 +126,9 @@ std::vector<Call> Session::calls(const std::string &name) const
         Call c;
         c.ms = std::atof(line.c_str()) * 1000;
         c.name = fn;
-        c.arg1 = std::strtoul(line.c_str() + open + 1, nullptr, 16);
+        c.arg1 = std::strtoull(line.c_str() + open + 1, nullptr, 16);
         size_t comma = line.find(',', open);
-        c.arg2 = comma == std::string::npos ? 0 : std::strtoul(line.c_str() + comma + 1, nullptr, 16);
+        c.arg2 = comma == std::string::npos ? 0 : std::strtoull(line.c_str() + comma + 1, nullptr, 16);
         out.push_back(c);
     }
     return out;

@@ -21,7 +21,7 @@ struct MidiEvent {
 struct Call {
     double ms;                 // trace clock
     std::string name;          // sndPlaySoundA, Beep, midiOutShortMsg, timeBeginPeriod, timeEndPeriod
-    unsigned long arg1, arg2;
+    unsigned long long arg1, arg2;   // as wide as the traced program's pointers
 };
 
 // A message box of the program, answered when found.
