@@ -3,10 +3,10 @@ BUILD    := build
 VERSION  := $(shell sed -n '/^project/s/.*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 DIST     := dist/tokvin-$(VERSION)-win32
 BENCH_SECONDS := 20
-PACKAGES := cmake make python3 g++-mingw-w64-i686 wine wine32:i386 wine64 \
+PACKAGES := cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 \
             xvfb xauth xdotool imagemagick doctest-dev icoutils halibut \
-            sndfile-programs zip unzip fonts-wine p7zip-full \
-            pulseaudio pulseaudio-utils libpulse0:i386
+            sndfile-programs zip unzip fonts-wine p7zip-full tesseract-ocr tesseract-ocr-deu \
+            pulseaudio pulseaudio-utils libpulse0 libpulse0:i386
 
 .PHONY: all deps build run test bench dist clean
 
@@ -33,35 +33,40 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 	fi
 
+# The 32-bit program and, from the same sources, the 64-bit one (build/x64).
 build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build $(BUILD) --parallel 2 -- --no-print-directory
+	@cmake --preset x64 >/dev/null
+	@cmake --build $(BUILD)/x64 --parallel 2 -- --no-print-directory
 
+# The 32-bit program where this machine runs 32-bit code, else the 64-bit one.
 run: build
-	@if [ -n "$$DISPLAY" ]; then \
-	  TOKVIN_SOUND=1 tests/wine-env.sh $(BUILD)/wine-run wine $(BUILD)/tokvin.exe; \
-	else \
-	  tests/wine-env.sh $(BUILD)/wine-run tests/screenshot.sh $(BUILD)/tokvin.exe $(BUILD)/tokvin.png && \
-	  echo "No display here: Tokvin ran on a virtual one; its window is in $(BUILD)/tokvin.png"; \
-	fi
+	@tests/launch.sh $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
 
+# Every program this machine can run, each under its own Wine.
 test: build
-	@tests/wine-env.sh $(BUILD)/wine-test ctest --preset default
+	@tests/run-suites.sh $(BUILD)
 
 # Timing figures: the beat grid on simulated timers, then the real program
 # under Wine for 20 s per tempo and source, then its clicks recorded from a
-# sound server (about four minutes).
+# sound server (about four minutes). The 32-bit program where it runs.
 bench: build
-	@tests/wine-env.sh $(BUILD)/wine-test sh -c '\
-	  wine $(BUILD)/tests/tokvin_bench.exe && echo && \
-	  TOKVIN_TRACE="Z:$(CURDIR)/$(BUILD)/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
-	  wine $(BUILD)/tests/tokvin_click_bench.exe --no-intro 2>$(BUILD)/bench-trace.log && echo && \
-	  python3 tests/sound_test.py $(BUILD) --bench $(BENCH_SECONDS)'
+	@if tests/wine-arch.sh >/dev/null; then \
+	  echo "Benchmark of the 32-bit Tokvin"; set -- "" $(BUILD); \
+	else \
+	  echo "Benchmark of the 64-bit Tokvin: $$(tests/wine-arch.sh)"; set -- -64 $(BUILD)/x64; \
+	fi; \
+	tests/wine-env.sh $$1 $$2/wine-test sh -c '\
+	  wine $$0/tests/tokvin_bench.exe && echo && \
+	  TOKVIN_TRACE="Z:$(CURDIR)/$$0/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
+	  wine $$0/tests/tokvin_click_bench.exe --no-intro 2>$$0/bench-trace.log && echo && \
+	  python3 tests/sound_test.py $$0 --bench $(BENCH_SECONDS)' $$2
 
 # The release: the program, its help and a short read-me. The same commit
 # always gives the same zip; its checksum is printed to compare against.
 dist: build
-	@tools/mkdist.sh $(BUILD) dist $(VERSION)
+	@tools/mkdist.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
 	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
 	@cd dist && sha256sum $(notdir $(DIST)).zip
 

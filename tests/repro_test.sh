@@ -1,10 +1,11 @@
 #!/bin/sh
 # The release can be checked against its source: built a second time in
-# another folder, the program, its help files and the zip are the same bytes.
+# another folder, both programs, the help files and the zip are the same
+# bytes.
 #
-#   repro_test.sh SOURCEDIR BUILDDIR VERSION
+#   repro_test.sh SOURCEDIR BUILDDIR BUILD64DIR VERSION
 set -u
-src=$1 build=$2 version=$3
+src=$1 build=$2 build64=$3 version=$4
 again=$build/repro
 passed=0 failed=0
 check() {   # check WHAT CMD...
@@ -12,16 +13,23 @@ check() {   # check WHAT CMD...
     if "$@" >/dev/null 2>&1; then echo "ok      $what"; passed=$((passed + 1));
     else echo "FAILED  $what"; failed=$((failed + 1)); fi
 }
+rebuild() { # rebuild TOOLCHAIN DIR
+    cmake -S "$src" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$1.cmake" \
+          -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF >/dev/null &&
+    cmake --build "$2" --target tokvin helpfile >/dev/null
+}
 
 rm -rf "$again"
-cmake -S "$src" -B "$again" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF >/dev/null &&
-cmake --build "$again" --target tokvin helpfile >/dev/null || { echo "FAILED  second build"; exit 1; }
+rebuild mingw-i686 "$again" && rebuild mingw-x86_64 "$again/x64" ||
+    { echo "FAILED  second build"; exit 1; }
 for f in tokvin.exe tokvin_d.chm tokvin_d.hlp tokvin_d.cnt; do
     check "$f the same" cmp "$build/$f" "$again/$f"
 done
-"$src/tools/mkdist.sh" "$build" "$again/dist-1" "$version" &&
-"$src/tools/mkdist.sh" "$again" "$again/dist-2" "$version" || { echo "FAILED  packing"; exit 1; }
-check "zip the same" cmp "$again/dist-1/tokvin-$version-win32.zip" "$again/dist-2/tokvin-$version-win32.zip"
+check "64-bit tokvin.exe the same" cmp "$build64/tokvin.exe" "$again/x64/tokvin.exe"
+"$src/tools/mkdist.sh" "$build" "$build64" "$again/dist-1" "$version" &&
+"$src/tools/mkdist.sh" "$again" "$again/x64" "$again/dist-2" "$version" || { echo "FAILED  packing"; exit 1; }
+zip=tokvin-$version-win32.zip
+check "zip the same" cmp "$again/dist-1/$zip" "$again/dist-2/$zip"
+check "zip holds both programs" sh -c "unzip -l '$again/dist-1/$zip' | grep -q ' tokvin-$version-win32/tokvin64.exe\$'"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

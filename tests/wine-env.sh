@@ -1,14 +1,37 @@
 #!/bin/sh
 # Runs a command inside a Wine prefix of the project's own, on a display.
 #
-#   wine-env.sh PREFIXDIR COMMAND [ARG...]
+#   wine-env.sh [-64] [-user] PREFIXDIR COMMAND [ARG...]
 #
-# Creates the prefix on first use (with fonts for captions), starts a
-# virtual X display when there is none, keeps one wineserver up for the
-# whole command and stops it afterwards.
+# -64:   Wine's 64-bit loader and a 64-bit prefix, for the 64-bit program;
+#        "wine" in COMMAND then means that loader.
+# -user: a run for a person (make run, the launcher). A wineserver already
+#        up for the prefix is shared (another Tokvin may be open in it), and
+#        ours ends by itself shortly after the last program in it.
+#        Otherwise (tests) a server left behind by a killed run is stopped,
+#        and one server is kept up for the whole command, then stopped.
+#
+# Creates the prefix on first use (with fonts for captions) and starts a
+# virtual X display when there is none. Where the set-up fails it says what
+# failed in one line.
 set -eu
 
+here=$(cd "$(dirname "$0")" && pwd)
+opts=
+while :; do
+    case ${1:-} in
+    -64)   PATH=$here/wine64:$PATH; export PATH; wide=1; opts="$opts -64"; shift ;;
+    -user) user=1; opts="$opts -user"; shift ;;
+    *)     break ;;
+    esac
+done
 prefix=$1; shift
+
+fail() {
+    echo "wine-env: $*" >&2
+    exit 1
+}
+
 mkdir -p "$prefix"
 WINEPREFIX=$(cd "$prefix" && pwd)
 WINEDEBUG=${WINEDEBUG:--all}
@@ -17,13 +40,34 @@ export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 
 if [ -z "${DISPLAY:-}" ]; then
     TOKVIN_XVFB=1; export TOKVIN_XVFB
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$prefix" "$@"
+    # shellcheck disable=SC2086
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" $opts "$prefix" "$@"
 fi
 
+loader=$(command -v wine) || fail "Wine is not installed (make installs it)"
+version=$(wine --version 2>&1) ||
+    fail "Wine's loader $loader does not start: ${version:-exit $?}"
+
+# A wineserver still running for this prefix (signal 0 only asks) belongs
+# to an earlier run: to one that is still open, or to one that was killed
+# and left it behind.
+if wineserver -k0 2>/dev/null; then
+    if [ -n "${user:-}" ]; then
+        shared=1
+    else
+        wineserver -k 2>/dev/null || true
+        wineserver -w
+    fi
+fi
+
+if [ -n "${wide:-}" ] && grep -q '^#arch=win32' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    fail "$WINEPREFIX is a 32-bit Wine prefix and cannot run the 64-bit program; remove it to have it made anew"
+fi
 if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
     echo "Setting up the Wine prefix $WINEPREFIX ..."
-    wineboot -i >/dev/null 2>&1 || true
+    wine wineboot -i >/dev/null 2>&1 || fail "could not set up the Wine prefix $WINEPREFIX (wineboot failed)"
     wineserver -w
+    [ -f "$WINEPREFIX/system.reg" ] || fail "could not set up the Wine prefix $WINEPREFIX (no registry written)"
     fonts=$WINEPREFIX/drive_c/windows/Fonts
     mkdir -p "$fonts"
     for f in marlett tahoma tahomabd; do
@@ -32,8 +76,16 @@ if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
     touch "$WINEPREFIX/.tokvin-ready"
 fi
 
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+if [ -n "${shared:-}" ]; then
+    :
+elif [ -n "${user:-}" ]; then
+    # lingers a few seconds after the last program, so that a killed run
+    # leaves nothing behind
+    wineserver -p5 || fail "could not start a wineserver for $WINEPREFIX"
+else
+    wineserver -p || fail "could not start a wineserver for $WINEPREFIX"
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+fi
 
 # No crash debugger waiting for a user. Without a window manager Wine waits
 # 2 s on every hidden window unless it draws the frames itself; under a real
@@ -43,13 +95,13 @@ reg=$WINEPREFIX/tokvin-setup.reg
 printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' "\"Managed\"=\"$managed\"" '' \
     '[-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' '' > "$reg"
-wine regedit /S "$reg" >/dev/null 2>&1
+wine regedit /S "$reg" >/dev/null 2>&1 || fail "could not write Wine's settings into $WINEPREFIX"
 # Sound only where someone listens: TOKVIN_SOUND=1 (make run on a desktop).
 # Tests and the virtual display run without a driver unless a test asks.
 if [ "${TOKVIN_SOUND:-0}" = 1 ]; then
-    "$(dirname "$0")/wine-sound.sh" on
+    "$here/wine-sound.sh" on
 else
-    "$(dirname "$0")/wine-sound.sh" off
+    "$here/wine-sound.sh" off
 fi
 
 status=0

@@ -1,26 +1,28 @@
 #!/bin/sh
-# Packs the release zip from a build folder: the program, both help files
-# and the read-me (CP1252, CRLF). One build always gives the same bytes:
+# Packs the release zip from the two build folders: the 32-bit program, the
+# 64-bit one as tokvin64.exe, both help files and the read-me (CP1252, CRLF). One build always gives the same bytes:
 # the files in a fixed order, with fixed modes and the source's time, and
 # no extra fields.
 #
-#   mkdist.sh BUILDDIR OUTDIR VERSION
+#   mkdist.sh BUILDDIR BUILD64DIR OUTDIR VERSION
 set -eu
 build=$(cd "$1" && pwd)
-mkdir -p "$2"
-out=$(cd "$2" && pwd)
-name=tokvin-$3-win32
+build64=$(cd "$2" && pwd)
+mkdir -p "$3"
+out=$(cd "$3" && pwd)
+name=tokvin-$4-win32
 src=$(cd "$(dirname "$0")/.." && pwd)
 epoch=$(cat "$build/gen/source-date-epoch")
 
 rm -rf "${out:?}/$name" "$out/$name.zip"
 mkdir "$out/$name"
 cp "$build/tokvin.exe" "$build/tokvin_d.chm" "$build/tokvin_d.hlp" "$build/tokvin_d.cnt" "$out/$name/"
+cp "$build64/tokvin.exe" "$out/$name/tokvin64.exe"
 iconv -f UTF-8 -t CP1252 "$src/docs/liesmich.txt" | sed 's/$/\r/' > "$out/$name/LIESMICH.TXT"
 chmod 644 "$out/$name"/*
-chmod 755 "$out/$name" "$out/$name/tokvin.exe"
+chmod 755 "$out/$name" "$out/$name/tokvin.exe" "$out/$name/tokvin64.exe"
 touch -d "@$epoch" "$out/$name" "$out/$name"/*
 cd "$out"
 # zip keeps local times: the same moment everywhere
 TZ=UTC zip -q -X -D "$name.zip" "$name/LIESMICH.TXT" "$name/tokvin.exe" \
-    "$name/tokvin_d.chm" "$name/tokvin_d.cnt" "$name/tokvin_d.hlp"
+    "$name/tokvin64.exe" "$name/tokvin_d.chm" "$name/tokvin_d.cnt" "$name/tokvin_d.hlp"

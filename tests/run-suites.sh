@@ -1,0 +1,35 @@
+#!/bin/sh
+# make test: the whole suite against every program this machine can run,
+# each in a Wine prefix of its own, and a last word on what was tested.
+# Where the kernel runs no 32-bit code (or TOKVIN_ARCH=x64 says to act as
+# if), the 32-bit program is checked only from outside: the tests labelled
+# "outside" read its file and rebuild it, and need no Wine.
+#
+#   run-suites.sh BUILDDIR
+set -u
+build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+status32=0 status64=0
+
+if why=$("$here/wine-arch.sh"); then
+    echo "== The 32-bit program, under Wine's 32-bit loader"
+    "$here/wine-env.sh" "$build/wine-test" ctest --preset default || status32=$?
+else
+    echo "== The 32-bit program, from outside only: $why"
+    ctest --preset default -L outside || status32=$?
+fi
+echo "== The 64-bit program, under Wine's 64-bit loader"
+"$here/wine-env.sh" -64 "$build/x64/wine-test" ctest --preset x64 || status64=$?
+
+echo
+if [ -z "$why" ]; then
+    echo "Tested: the whole suite against the 32-bit and the 64-bit program."
+else
+    echo "Tested: the whole suite against the 64-bit program only."
+    echo "This machine runs no 32-bit code ($why),"
+    echo "so the 32-bit program was checked only from outside: its PE header, imports, resources and reproducibility."
+fi
+[ "$status32" -eq 0 ] && [ "$status64" -eq 0 ] && echo "All passed." && exit 0
+[ "$status32" -ne 0 ] && echo "FAILED: the 32-bit suite."
+[ "$status64" -ne 0 ] && echo "FAILED: the 64-bit suite."
+exit 1
