@@ -491,6 +491,11 @@ static HTMLHELPPROC HtmlHelpProc(void)
 {
     HMODULE hLib;
 
+    /* HTML Help draws its pages with the system's HTML engine. Where that
+       cannot be loaded (Wine set up without it) its window would show the
+       contents beside blank pages: the WinHelp file is the better read. */
+    if (!s_HtmlHelpA && LoadLibraryA("mshtml.dll") == NULL)
+        return NULL;
     if (!s_HtmlHelpA && (hLib = LoadLibraryA("hhctrl.ocx")) != NULL) {
         s_HtmlHelpA = (HTMLHELPPROC)(void (*)(void))GetProcAddress(hLib, "HtmlHelpA");
         if (!s_HtmlHelpA)
