@@ -45,6 +45,8 @@ BEATTIME    g_BeatDue   = 0;
 int         g_BeatFresh = 0;
 int         g_NoteOn    = 0;
 int         g_TimePeriod = 0;
+int         g_PowerOptOut = 0;
+SETPROCINFOPROC g_SetProcessInfo;
 
 void FormatText(char *buf, size_t size, const char *fmt, ...)
 {
@@ -256,10 +258,32 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
         EndClickNote();
 }
 
+/* From Windows 11 on, a process whose windows are covered or minimized
+   keeps a raised timer resolution only if it says so, and Windows slows
+   background processes down for power unless they opt out: exactly how the
+   click is used, behind the recording program. SetProcessInformation is
+   there from Windows 8 on and looked up at start-up; before that, and
+   where the call fails, the click simply runs without. */
+static void SetPowerThrottling(ULONG controlMask)
+{
+    PROCESS_POWER_THROTTLING_STATE state;
+
+    state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+    state.ControlMask = controlMask;
+    state.StateMask = 0;                /* off for what ControlMask names */
+    g_SetProcessInfo(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state);
+}
+
 /* Windows' default timer resolution of 15.625 ms would let every beat come
-   up to a tick late; while the click runs it asks for 1 ms. */
+   up to a tick late; while the click runs it asks for 1 ms, and to keep it
+   and its speed while in the background. */
 static void RaiseTimerResolution(void)
 {
+    if (!g_PowerOptOut && g_SetProcessInfo) {
+        SetPowerThrottling(PROCESS_POWER_THROTTLING_EXECUTION_SPEED
+                           | PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION);
+        g_PowerOptOut = 1;
+    }
     if (!g_TimePeriod && timeBeginPeriod(TIMER_RESOLUTION) == TIMERR_NOERROR)
         g_TimePeriod = 1;
 }
@@ -269,6 +293,10 @@ static void ReleaseTimerResolution(void)
     if (g_TimePeriod) {
         timeEndPeriod(TIMER_RESOLUTION);
         g_TimePeriod = 0;
+    }
+    if (g_PowerOptOut) {
+        SetPowerThrottling(0);          /* the system decides again */
+        g_PowerOptOut = 0;
     }
 }
 
@@ -631,6 +659,8 @@ int WINAPI WinMain(HINSTANCE hinst, HINSTANCE hinstPrev, LPSTR lpCmdLine, int nC
     (void)hinstPrev;
     (void)lpCmdLine;
     (void)nCmdShow;
+    g_SetProcessInfo = (SETPROCINFOPROC)(void (*)(void))
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessInformation");
     icc.dwSize = sizeof icc;
     icc.dwICC = 0xFFFFFFFF;             /* every class group */
     InitCommonControlsEx(&icc);

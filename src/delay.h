@@ -64,6 +64,11 @@ extern BEATTIME    g_BeatDue;     /* due time of the last beat */
 extern int         g_BeatFresh;   /* the next beat is the first of a run */
 extern int         g_NoteOn;      /* a MIDI click note still wants its note-off */
 extern int         g_TimePeriod;  /* the timer resolution is raised */
+extern int         g_PowerOptOut; /* opted out of power throttling */
+
+/* SetProcessInformation (Windows 8 and later), or NULL */
+typedef BOOL (WINAPI *SETPROCINFOPROC)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
+extern SETPROCINFOPROC g_SetProcessInfo;
 
 /* Start-up and dialog */
 INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -416,6 +416,65 @@ TEST_CASE("the system refuses the timer: no sound, no box, and switching off sti
     CHECK(fake.only("box").empty());
 }
 
+TEST_CASE("behind other windows: opted out of power throttling exactly while the click runs")
+{
+    Window w;
+    g_SetProcessInfo = FakeSetProcessInformation;
+    // execution speed and timer resolution (1 | 4) kept; 0 gives them back
+    const std::string kOptOut = "power v1 control 5 state 0 size 12";
+    const std::string kGiveBack = "power v1 control 0 state 0 size 12";
+
+    SUBCASE("switched on and off, and on again") {
+        w.click(BCLICK);
+        CHECK(fake.log == std::vector<std::string>{kOptOut, kRaise, "settimer 10"});
+        CHECK(Ticks(1000, 1600).size() == 2);   // beats ask for nothing more
+        CHECK(fake.only("power").size() == 1);
+        fake.log.clear();
+        w.click(BCLICK);
+        CHECK(fake.log == std::vector<std::string>{"killtimer 41", kRelease, kGiveBack});
+        fake.log.clear();
+        w.click(BCLICK);
+        CHECK(fake.only("power") == std::vector<std::string>{kOptOut});
+    }
+    SUBCASE("the timer is refused") {
+        fake.nextTimerId = 0;
+        w.click(BCLICK);
+        CHECK(fake.log == std::vector<std::string>{kOptOut, kRaise, "settimer 10", kRelease, kGiveBack});
+    }
+    SUBCASE("closed while clicking") {
+        w.click(BCLICK);
+        fake.log.clear();
+        w.close();
+        CHECK(fake.only("power") == std::vector<std::string>{kGiveBack});
+    }
+    SUBCASE("the call fails: the click runs and stops as before, silently") {
+        fake.powerResult = FALSE;
+        w.click(BCLICK);
+        CHECK(Ticks(1000, 1600) == std::vector<std::string>{"1100 " + kSample, "1600 " + kSample});
+        w.click(BCLICK);
+        CHECK(fake.only("power") == std::vector<std::string>{kOptOut, kGiveBack});
+        CHECK(fake.only("box").empty());
+    }
+    SUBCASE("while the click is off nothing is asked") {
+        w.click(RAD_MIDI);
+        w.type("200");
+        w.click(RAD_AUDIO);
+        w.close();
+        CHECK(fake.only("power").empty());
+    }
+}
+
+TEST_CASE("before Windows 8, without SetProcessInformation, the click runs all the same")
+{
+    Window w;                                   // FreshStart leaves the function missing
+    w.click(BCLICK);
+    CHECK(fake.log == std::vector<std::string>{kRaise, "settimer 10"});
+    CHECK(Ticks(1000, 1100) == std::vector<std::string>{"1100 " + kSample});
+    w.click(BCLICK);
+    CHECK(fake.log.back() == kRelease);
+    CHECK(g_PowerOptOut == 0);
+}
+
 TEST_CASE("the first beat after a start waits out the last interval across the wrap of the clock")
 {
     Window w;

@@ -227,27 +227,31 @@ TEST_CASE("sends fail: one box for the whole run while the click goes on")
     CHECK(s.boxes.size() == 1);
 }
 
-TEST_CASE("the timer resolution is raised exactly while the click runs")
+TEST_CASE("the timer resolution is raised, and kept behind other windows, exactly while the click runs")
 {
     StoreSource(0);
     Session s;
+    // Beg1/End1: timeBeginPeriod(1)/timeEndPeriod(1); Pow: power throttling
+    // of this process (class 4), opted out before the raise, given back after
     auto period = [&] {
         std::string seq;
         for (const Call &c : s.calls())
             if (c.name == "timeBeginPeriod" || c.name == "timeEndPeriod")
                 seq += c.name.substr(4, 3) + std::to_string(c.arg1) + " ";
+            else if (c.name == "SetProcessInformation")
+                seq += std::string(c.arg1 == static_cast<UINT_PTR>(-1) && c.arg2 == 4 ? "Pow" : "?") + " ";
         return seq;
     };
     CHECK(period().empty());                      // started, the click off: nothing
     s.post(BCLICK);
     REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 1; }));
-    CHECK(period() == "Beg1 ");
+    CHECK(period() == "Pow Beg1 ");
     s.post(BCLICK);
-    REQUIRE(s.until([&] { return period() == "Beg1 End1 "; }));
+    REQUIRE(s.until([&] { return period() == "Pow Beg1 End1 Pow "; }));
     s.post(BCLICK);
     REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 2; }));
     CHECK(s.app().close() == 0);                  // closed while clicking
-    CHECK(period() == "Beg1 End1 Beg1 End1 ");
+    CHECK(period() == "Pow Beg1 End1 Pow Pow Beg1 End1 Pow ");
 }
 
 TEST_CASE("closed while the MIDI open error is shown: saved once, no timer afterwards, exit code 0")
@@ -268,6 +272,7 @@ TEST_CASE("closed while the MIDI open error is shown: saved once, no timer after
     DWORD tempo = 0;
     CHECK((ReadDword("Tempo", &tempo) && tempo == 77));
     CHECK(s.calls("timeBeginPeriod").empty());    // the click never started
+    CHECK(s.calls("SetProcessInformation").empty());
     CHECK(s.boxes.size() == 1);
     CHECK(s.midi().size() == 1);                  // the failed open, nothing sent
 }

@@ -31,6 +31,18 @@ void ResetFakes()
     fake = Fakes();
 }
 
+BOOL WINAPI FakeSetProcessInformation(HANDLE process, PROCESS_INFORMATION_CLASS cls, LPVOID info, DWORD size)
+{
+    if (process != GetCurrentProcess() || cls != ProcessPowerThrottling) {
+        fake.log.push_back("power: another process or class");
+        return FALSE;
+    }
+    const PROCESS_POWER_THROTTLING_STATE *s = static_cast<const PROCESS_POWER_THROTTLING_STATE *>(info);
+    fake.log.push_back(Format("power v%lu control %lu state %lu size %lu", (unsigned long)s->Version,
+                              (unsigned long)s->ControlMask, (unsigned long)s->StateMask, (unsigned long)size));
+    return fake.powerResult;
+}
+
 static const HMIDIOUT kHandle = reinterpret_cast<HMIDIOUT>(0x4D1D);
 
 extern "C" {

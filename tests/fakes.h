@@ -21,6 +21,7 @@ struct Fakes {
     UINT_PTR nextTimerId = 41;        // SetTimer; 0 refuses the timer
     bool     deviceOpen = false;      // sends to a closed device fail, as they do
     HWND     lastBoxOwner = nullptr;
+    BOOL     powerResult = TRUE;      // FakeSetProcessInformation
     // called from inside every message box, before it is answered
     std::function<void(const std::string &caption)> inBox;
 
@@ -31,6 +32,11 @@ struct Fakes {
 extern Fakes fake;
 
 void ResetFakes();
+
+// Stands in for the SetProcessInformation that the program looks up at
+// start-up (g_SetProcessInfo): logs "power v<Version> control <ControlMask>
+// state <StateMask> size <size>" for power throttling of this process.
+BOOL WINAPI FakeSetProcessInformation(HANDLE process, PROCESS_INFORMATION_CLASS cls, LPVOID info, DWORD size);
 
 // Message boxes are real: a hook logs "box <caption>: <text>" and answers them.
 void WatchMessageBoxes();

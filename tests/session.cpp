@@ -65,7 +65,8 @@ Session::Session(const std::vector<std::string> &driverFlags)
     SetWineValue("Software\\Wine\\Drivers", "Audio", "tkloop");
     SetWineValue("Software\\Wine\\Debug", "RelayInclude",
                  "winmm.sndPlaySoundA;kernel32.Beep;kernelbase.Beep;winmm.midiOutShortMsg;"
-                 "winmm.timeBeginPeriod;winmm.timeEndPeriod");
+                 "winmm.timeBeginPeriod;winmm.timeEndPeriod;"
+                 "kernel32.SetProcessInformation;kernelbase.SetProcessInformation");
     SetEnvironmentVariableA("TKLOOP_LOG", logPath_.c_str());
     for (const char *f : kDriverFlags)
         SetEnvironmentVariableA(f, nullptr);

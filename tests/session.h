@@ -20,7 +20,8 @@ struct MidiEvent {
 // One traced call of the program.
 struct Call {
     double ms;                 // trace clock
-    std::string name;          // sndPlaySoundA, Beep, midiOutShortMsg, timeBeginPeriod, timeEndPeriod
+    std::string name;          // sndPlaySoundA, Beep, midiOutShortMsg, timeBeginPeriod, timeEndPeriod,
+                               // SetProcessInformation
     unsigned long long arg1, arg2;   // as wide as the traced program's pointers
 };
 

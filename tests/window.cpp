@@ -29,6 +29,8 @@ void FreshStart()
     g_BeatFresh = 0;
     g_NoteOn = 0;
     g_TimePeriod = 0;
+    g_PowerOptOut = 0;
+    g_SetProcessInfo = nullptr;         // as before Windows 8; tests put in the stand-in
     g_HdlMidiOut = nullptr;
     g_HadBingo = 0;
     std::memset(g_AppPath, 0, sizeof g_AppPath);
