@@ -193,14 +193,14 @@ TEST_CASE("icon group 900 holds nine classic images, 16/32/48 px at 1, 4 and 8 b
         }
 }
 
-TEST_CASE("only the dialog and the icon, all in German (Germany)")
+TEST_CASE("only the dialog, the icon and the application manifest, all in German (Germany)")
 {
     Module m;
     std::vector<UINT_PTR> types;
     EnumResourceTypesA(m.h, AddType, reinterpret_cast<LONG_PTR>(&types));
     std::set<UINT_PTR> got(types.begin(), types.end());
     std::set<UINT_PTR> want = {reinterpret_cast<UINT_PTR>(RT_ICON), reinterpret_cast<UINT_PTR>(RT_DIALOG),
-                               reinterpret_cast<UINT_PTR>(RT_GROUP_ICON)};
+                               reinterpret_cast<UINT_PTR>(RT_GROUP_ICON), reinterpret_cast<UINT_PTR>(RT_MANIFEST)};
     CHECK(got == want);
 
     std::set<WORD> langs;

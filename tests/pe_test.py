@@ -3,12 +3,15 @@
 it: a GUI program for the build's processor (PE32 x86, or PE32+ x86-64 with
 high-entropy ASLR) with ASLR and DEP, no section both writable and
 executable, imports from Windows' own DLLs only, within 64 KiB, and its
-resources: the dialog 100 and the icon group 900, in German (Germany).
+resources: the dialog 100 and the icon group 900, in German (Germany),
+and the application manifest that Windows 10 and 11 read: common controls
+6, DPI awareness, the supported Windows versions, no elevation.
 
 usage: pe_test.py tokvin.exe 4|8      (the build's pointer size)
 """
 import struct
 import sys
+import xml.etree.ElementTree as ET
 
 ALLOWED = {"kernel32.dll", "user32.dll", "comctl32.dll", "winmm.dll", "advapi32.dll", "msvcrt.dll"}
 HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100
@@ -104,6 +107,33 @@ RT_ICON, RT_DIALOG, RT_GROUP_ICON = 3, 5, 14
 check(list(resources.get(RT_DIALOG, {}).get(100, {})) == [GERMAN], "dialog 100, German (Germany)")
 check(list(resources.get(RT_GROUP_ICON, {}).get(900, {})) == [GERMAN], "icon group 900, German (Germany)")
 check(len(resources.get(RT_ICON, {})) == 9, "nine icon images")
+
+RT_MANIFEST = 24
+manifests = resources.get(RT_MANIFEST, {}).get(1, {})
+check(len(manifests) == 1, "application manifest: resource 1 of type 24")
+try:
+    rva, size = next(iter(manifests.values()))
+    root = ET.fromstring(data[rva_to_off(rva):rva_to_off(rva) + size])
+    well_formed = True
+except (StopIteration, ET.ParseError):
+    root, well_formed = ET.Element("none"), False
+check(well_formed, "the manifest is well-formed XML")
+ASM1, ASM3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+COMPAT = "{urn:schemas-microsoft-com:compatibility.v1}"
+WS2005 = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+deps = [a.attrib for a in root.iter(ASM1 + "assemblyIdentity") if a.get("name") == "Microsoft.Windows.Common-Controls"]
+check(len(deps) == 1 and deps[0].get("version") == "6.0.0.0" and deps[0].get("processorArchitecture") == "*"
+      and deps[0].get("publicKeyToken") == "6595b64144ccf1df", "depends on Common-Controls 6.0.0.0, any processor")
+dpi = [e.text.strip().lower() for e in root.iter(WS2005 + "dpiAware")]
+check(dpi == ["true"], "DPI-aware (system-aware)")
+check(not any(e.tag.endswith("dpiAwareness") for e in root.iter()), "no per-monitor awareness asked for")
+WINDOWS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Vista", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7",
+           "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "8", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "8.1",
+           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "10/11"}
+supported = sorted(e.get("Id", "").lower() for e in root.iter(COMPAT + "supportedOS"))
+check(supported == sorted(WINDOWS), "supportedOS: Windows " + ", ".join(WINDOWS.values()))
+levels = [e.attrib for e in root.iter(ASM3 + "requestedExecutionLevel")]
+check(len(levels) == 1 and levels[0].get("level") == "asInvoker", "requestedExecutionLevel asInvoker")
 
 print("%d passed, %d failed" % (results.count(True), results.count(False)))
 sys.exit(0 if all(results) else 1)
