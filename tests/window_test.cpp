@@ -5,6 +5,11 @@
 #include "fakes.h"
 #include "window.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
 static const char *kTable120 =
     "[ 2000.0000][ 1000.0000][  500.0000][  250.0000][  125.0000][   62.5000]"
     "[  666.6667][  333.3333][  166.6667][   83.3333]";
@@ -282,6 +287,134 @@ TEST_CASE("the tab key visits only the tempo field and the click switch, whichev
     }
 }
 
+} // TEST_SUITE
+
+// The window as drawn: run at 96, 120, 144 and 192 DPI (TOKVIN_DPI names the
+// scale the test was started at) with the common controls 6 that the
+// program's manifest asks for.
+TEST_SUITE("layout") {
+
+namespace {
+
+RECT ChildRect(HWND dlg, HWND c)
+{
+    RECT r;
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+// Width of text in the control's own font.
+int TextWidth(HWND c, const std::string &text)
+{
+    HDC dc = GetDC(c);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(c, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(c, dc);
+    return size.cx;
+}
+
+bool IsGroupBox(HWND c)
+{
+    char cls[32] = "";
+    GetClassNameA(c, cls, sizeof cls);
+    return lstrcmpiA(cls, "Button") == 0 && (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+} // namespace
+
+TEST_CASE("the scale the test runs at, and the common controls 6 of the manifest")
+{
+    Window w;
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    const char *want = std::getenv("TOKVIN_DPI");
+    CHECK(dpi == (want ? std::atoi(want) : dpi));
+    // only the buttons of common controls 6 know their ideal size
+    SIZE ideal = {};
+    CHECK(SendDlgItemMessageA(w.h, BCLICK, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) != 0);
+}
+
+TEST_CASE("every value cell shows its number whole, the widest at 12 BPM included")
+{
+    Window w;
+    for (const char *tempo : {"12", "120", "300"}) {
+        CAPTURE(tempo);
+        w.type(tempo);
+        for (int id : {NOTE1, NOTE2, NOTE4, NOTE8, NOTE16, NOTE32, TRIPLET2, TRIPLET4, TRIPLET8, TRIPLET16}) {
+            CAPTURE(id);
+            HWND cell = GetDlgItem(w.h, id);
+            std::string text = w.text(id);
+            text.erase(0, text.find_first_not_of(' '));
+            RECT rc;
+            GetClientRect(cell, &rc);
+            CHECK(TextWidth(cell, text) <= rc.right);
+            CHECK(TextWidth(cell, "0") <= rc.bottom);   // and a line's height fits
+        }
+    }
+}
+
+TEST_CASE("no control overlaps another; each lies within the window")
+{
+    Window w;
+    std::vector<HWND> controls;
+    for (HWND c = GetWindow(w.h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c) && !IsGroupBox(c) && GetDlgCtrlID(c) != IDC_RULE)
+            controls.push_back(c);
+    REQUIRE(controls.size() == 29);      // 27 of the template, trackbar and up-down
+    RECT client;
+    GetClientRect(w.h, &client);
+    for (size_t i = 0; i < controls.size(); i++) {
+        RECT a = ChildRect(w.h, controls[i]);
+        int id = GetDlgCtrlID(controls[i]);
+        CAPTURE(id);
+        CHECK(a.left >= 0);
+        CHECK(a.top >= 0);
+        CHECK(a.right <= client.right);
+        CHECK(a.bottom <= client.bottom);
+        for (size_t j = i + 1; j < controls.size(); j++) {
+            RECT b = ChildRect(w.h, controls[j]), both;
+            if (!IntersectRect(&both, &a, &b))
+                continue;
+            // Rows that meet in the template may share a pixel: each edge
+            // is rounded from dialog units on its own. The up-down joins
+            // its field by covering the field's border (the digits are
+            // checked to stay clear of it).
+            bool buddy = (controls[i] == g_hUpDown || controls[j] == g_hUpDown)
+                      && (id == TEMPOEDIT || GetDlgCtrlID(controls[j]) == TEMPOEDIT);
+            int allowed = buddy ? GetSystemMetrics(SM_CXEDGE) : 1;
+            int other = GetDlgCtrlID(controls[j]);
+            CAPTURE(other);
+            CHECK(std::min(both.right - both.left, both.bottom - both.top) <= allowed);
+        }
+    }
+}
+
+TEST_CASE("the click switch and the source buttons keep their texts whole")
+{
+    Window w;
+    const std::pair<int, const char *> buttons[] = {
+        {BCLICK, "Klick (1/4)"}, {RAD_AUDIO, "Audio"}, {RAD_BEEP, "Beep"}, {RAD_MIDI, "MIDI"}};
+    for (const auto &b : buttons) {
+        std::string text = b.second;
+        CAPTURE(text);
+        HWND c = GetDlgItem(w.h, b.first);
+        CHECK(w.text(b.first) == text);
+        RECT rc;
+        GetClientRect(c, &rc);
+        // beside the text: the radio's circle and a gap, or the push
+        // button's raised frame and focus rectangle on either side
+        int beside = b.first == BCLICK ? 2 * (2 * GetSystemMetrics(SM_CXEDGE) + 1)
+                                       : GetSystemMetrics(SM_CXMENUCHECK) + TextWidth(c, " ");
+        CHECK(TextWidth(c, text) + beside <= rc.right);
+        CHECK(TextWidth(c, text) > 0);
+    }
+    CHECK((GetWindowLongA(GetDlgItem(w.h, BCLICK), GWL_STYLE) & BS_PUSHLIKE) != 0);
+}
+
 TEST_CASE("the tempo field shows every digit beside its arrows")
 {
     Window w;
@@ -296,6 +429,13 @@ TEST_CASE("the tempo field shows every digit beside its arrows")
         SIZE size;
         GetTextExtentPoint32A(dc, tempo, 3, &size);
         CHECK(LOWORD(margins) + size.cx + HIWORD(margins) <= rc.right);
+        // and the arrows, which cover the field's right border, leave them clear
+        POINT end = {LOWORD(margins) + size.cx, 0};
+        MapWindowPoints(edit, w.h, &end, 1);
+        RECT arrows;
+        GetWindowRect(g_hUpDown, &arrows);
+        MapWindowPoints(nullptr, w.h, reinterpret_cast<POINT *>(&arrows), 2);
+        CHECK(end.x <= arrows.left);
         w.type(tempo);
         SetFocus(edit);                         // the dialog selects it all, caret at the end
         SendMessageA(edit, EM_SETSEL, 0, -1);
