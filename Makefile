@@ -6,9 +6,12 @@ BENCH_SECONDS := 20
 PACKAGES := cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 \
             xvfb xauth xdotool imagemagick doctest-dev icoutils halibut \
             sndfile-programs zip unzip fonts-wine p7zip-full tesseract-ocr tesseract-ocr-deu \
+            desktop-file-utils \
             pulseaudio pulseaudio-utils libpulse0 libpulse0:i386
 
-.PHONY: all deps build run test bench dist clean
+PREFIX   ?= $(HOME)/.local
+
+.PHONY: all deps build run test bench dist install uninstall clean
 
 all: build
 
@@ -69,6 +72,15 @@ dist: build
 	@tools/mkdist.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
 	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
 	@cd dist && sha256sum $(notdir $(DIST)).zip
+
+# For one user, into the desktop's menu (no root needed): PREFIX (~/.local)
+# and DESTDIR as usual. Settings live in ~/.local/share/tokvin and stay
+# when Tokvin is uninstalled, unless PURGE=1.
+install: build
+	@linux/install.sh install $(BUILD) $(BUILD)/x64 $(PREFIX) $(DESTDIR)
+
+uninstall:
+	@PURGE=$(PURGE) linux/install.sh uninstall $(PREFIX) $(DESTDIR)
 
 clean:
 	rm -rf $(BUILD) dist

@@ -8,21 +8,27 @@
   does not stop the next one: its window shows.
 - The Wine environment of the tests takes over a server left behind too,
   and says in one line what failed when Wine cannot start.
+- make install for a user (a home of the test's own): the desktop entry
+  valid, the icons, the launcher starts Tokvin; a tempo changed there is
+  kept across a close and a reinstall; make uninstall leaves nothing of
+  the install but the settings, and PURGE=1 removes those as well.
 
 Runs inside tests/wine-env.sh (a display). The build's own program: the
 64-bit one is started as on a kernel without 32-bit code.
 
-usage: desktop_test.py BUILDDIR 4|8
+usage: desktop_test.py BUILDDIR 4|8 BUILD32DIR BUILD64DIR
 """
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
 
 build = os.path.abspath(sys.argv[1])
 wide = sys.argv[2] == "8"
+build32, build64 = (os.path.abspath(a) for a in sys.argv[3:5])
 here = os.path.dirname(os.path.abspath(__file__))
 work = os.path.join(build, "desktop-test")
 exe = os.path.join(build, "tokvin.exe")
@@ -150,6 +156,83 @@ out = subprocess.run([os.path.join(here, "wine-env.sh"), test_prefix, "true"],
 lines = out.stderr.strip().splitlines()
 check(out.returncode != 0 and len(lines) == 1 and "Exec format error" in lines[0],
       "a Wine that cannot start is named in one line: " + " | ".join(lines))
+
+# -- installed for one user ---------------------------------------------------
+home = os.path.join(work, "home")
+local = os.path.join(home, ".local")
+user = dict(env, HOME=home)
+user.pop("XDG_DATA_HOME", None)
+installer = os.path.join(here, "..", "linux", "install.sh")
+settings = os.path.join(local, "share", "tokvin")
+
+
+def install(*args, **extra):
+    return subprocess.run([installer] + list(args), env=dict(user, **extra), capture_output=True, text=True)
+
+
+def start_installed():
+    log = open(os.path.join(work, "launcher.log"), "a")
+    return subprocess.Popen([os.path.join(local, "bin", "tokvin")], env=user, stdout=log, stderr=log,
+                            start_new_session=True)
+
+
+def close(proc, window):
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], stderr=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", "alt+F4"])
+    try:
+        return proc.wait(60) == 0
+    except subprocess.TimeoutExpired:
+        kill_hard(proc, os.path.join(settings, "wine"))
+        return False
+
+
+def installed_files():
+    found = set()
+    for root, _, names in os.walk(local):
+        found.update(os.path.relpath(os.path.join(root, n), local) for n in names)
+    return {f for f in found if not f.startswith("share/tokvin/")}
+
+
+os.makedirs(home)
+out = install("install", build32, build64, local)
+check(out.returncode == 0, "make install as a user: " + out.stdout.strip() + out.stderr.strip())
+entry = os.path.join(local, "share", "applications", "tokvin.desktop")
+valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
+check(valid.returncode == 0 and not valid.stdout.strip(), "desktop-file-validate accepts the entry " + valid.stdout)
+text = open(entry, encoding="utf-8").read() if os.path.exists(entry) else ""
+launcher = os.path.join(local, "bin", "tokvin")
+check('Exec="%s"' % launcher in text and os.access(launcher, os.X_OK), "the entry starts the launcher")
+check("Categories=AudioVideo;Audio;Music;" in text and "Icon=tokvin" in text
+      and "Name[de]=" in text and "Comment[de]=" in text, "categories, icon, German and English texts")
+for size in (16, 32, 48, 128):
+    png = os.path.join(local, "share", "icons", "hicolor", "%dx%d" % (size, size), "apps", "tokvin.png")
+    head = open(png, "rb").read(24) if os.path.exists(png) else b""
+    check(head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (size, size),
+          "icon %dx%d" % (size, size))
+
+app = start_installed()
+main = wait_for(lambda: windows("120 BPM - Tokvin"), 120)
+check(main is not None, "the launcher starts Tokvin, in its own prefix under ~/.local/share/tokvin")
+if main:
+    # the tempo field has the focus: one arrow up
+    subprocess.run(["xdotool", "windowfocus", "--sync", main[0]], stderr=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", "Up"])
+    changed = wait_for(lambda: windows("121 BPM - Tokvin"), 20)
+    check(changed is not None, "the tempo changed to 121")
+    check(close(app, main[0]), "closed with Alt+F4")
+check(install("install", build32, build64, local).returncode == 0, "installed again over it")
+app = start_installed()
+again = wait_for(lambda: windows(" BPM - Tokvin"), 60)
+check(again is not None and windows("121 BPM - Tokvin") == again, "started again: the tempo is kept")
+if again:
+    close(app, again[0])
+
+out = install("uninstall", local)
+check(out.returncode == 0 and settings in out.stdout, "make uninstall names where the settings stay: " + out.stdout.strip())
+check(not installed_files(), "nothing of the install is left: " + " ".join(sorted(installed_files())))
+check(os.path.exists(os.path.join(settings, "wine", "user.reg")), "the settings stay")
+out = install("uninstall", local, PURGE="1")
+check(out.returncode == 0 and not os.path.exists(settings), "PURGE=1 removes the settings as well")
 
 print("%d passed, %d failed" % (passed, len(failures)))
 sys.exit(1 if failures else 0)

@@ -4,6 +4,7 @@
 Writes OUTDIR/icon-<size>-<bpp>.png for the sizes 16, 32 and 48 pixels at
 1, 4 and 8 bits per pixel. Each image keeps within the colour count of its
 depth (2, 16, 256 opaque colours) so that icotool writes it at that depth.
+For the Linux desktop's menu also icon-128-8.png, the same drawing larger.
 
 usage: mkicon.py OUTDIR
 """
@@ -13,6 +14,7 @@ import sys
 import zlib
 
 SIZES = (16, 32, 48)
+DESKTOP_SIZE = 128
 
 # colours by depth: body, face, dark, weight, base
 PALETTES = {
@@ -100,3 +102,5 @@ if __name__ == "__main__":
         for size in SIZES:
             with open(os.path.join(out, "icon-%d-%d.png" % (size, bpp)), "wb") as f:
                 f.write(png(render(size, bpp)))
+    with open(os.path.join(out, "icon-%d-8.png" % DESKTOP_SIZE), "wb") as f:
+        f.write(png(render(DESKTOP_SIZE, 8)))
