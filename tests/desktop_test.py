@@ -26,14 +26,14 @@ import subprocess
 import sys
 import time
 
+from report import check, summary
+
 build = os.path.abspath(sys.argv[1])
 wide = sys.argv[2] == "8"
 build32, build64 = (os.path.abspath(a) for a in sys.argv[3:5])
 here = os.path.dirname(os.path.abspath(__file__))
 work = os.path.join(build, "desktop-test")
 exe = os.path.join(build, "tokvin.exe")
-failures = []
-passed = 0
 
 # Wine's own environment for the programs started here, with nothing of the
 # test prefix's: sound on goes nowhere (no server of the user's is asked).
@@ -42,14 +42,6 @@ env.update(PULSE_SERVER="unix:" + os.path.join(work, "no-sound-server"), XDG_RUN
 if wide:
     env["TOKVIN_ARCH"] = "x64"
 
-
-def check(cond, what):
-    global passed
-    print(("ok      " if cond else "FAILED  ") + what, flush=True)
-    if cond:
-        passed += 1
-    else:
-        failures.append(what)
 
 
 def wait_for(cond, seconds):
@@ -219,6 +211,13 @@ if main:
     subprocess.run(["xdotool", "key", "Up"])
     changed = wait_for(lambda: windows("121 BPM - Tokvin"), 20)
     check(changed is not None, "the tempo changed to 121")
+    # started again while open: a second window, as on Windows, in the
+    # same prefix and server
+    second = start_installed()
+    both = wait_for(lambda: (lambda w: w if len(w) == 2 else None)(windows(" BPM - Tokvin")), 60)
+    check(both is not None, "a second start while Tokvin is open opens a second window")
+    if both:
+        check(close(second, [w for w in both if w != main[0]][0]), "the second one closed")
     check(close(app, main[0]), "closed with Alt+F4")
 check(install("install", build32, build64, local).returncode == 0, "installed again over it")
 app = start_installed()
@@ -234,5 +233,4 @@ check(os.path.exists(os.path.join(settings, "wine", "user.reg")), "the settings 
 out = install("uninstall", local, PURGE="1")
 check(out.returncode == 0 and not os.path.exists(settings), "PURGE=1 removes the settings as well")
 
-print("%d passed, %d failed" % (passed, len(failures)))
-sys.exit(1 if failures else 0)
+sys.exit(summary())

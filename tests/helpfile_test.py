@@ -15,19 +15,11 @@ import subprocess
 import sys
 import tempfile
 
+from report import check, summary
+
 source, built, chm, helpfix = (os.path.abspath(a) for a in sys.argv[1:5])
 epoch = int(sys.argv[5])
-failures = []
-passed = 0
 
-
-def check(cond, what):
-    global passed
-    print(("ok      " if cond else "FAILED  ") + what)
-    if cond:
-        passed += 1
-    else:
-        failures.append(what)
 
 
 ENGLISH = ("Chapter", "Section", "Appendix", "Title page", "Contents", "Preamble",
@@ -91,5 +83,4 @@ for english in ENGLISH:
 for german in ("Kapitel 1: Die Delay-Tabelle", "Anschlagstärke", "MIDIChannel", "„Klick (1/4)“"):
     check(german in visible, "chm: German text %r present" % german)
 
-print("%d passed, %d failed" % (passed, len(failures)))
-sys.exit(1 if failures else 0)
+sys.exit(summary())

@@ -24,6 +24,8 @@ import sys
 import time
 import wave
 
+from report import check, summary
+
 RATE = 48000
 THRESHOLD = 6000          # the sample's pulses reach about 21800
 SHAPE_MS = 40             # the part of the click compared with the sample
@@ -33,17 +35,7 @@ bench = "--bench" in sys.argv
 here = os.path.dirname(os.path.abspath(__file__))
 work = os.path.join(build, "sound-test")
 runtime = os.path.join(work, "pulse")
-failures = []
-passed = 0
 
-
-def check(cond, what):
-    global passed
-    print(("ok      " if cond else "FAILED  ") + what, flush=True)
-    if cond:
-        passed += 1
-    else:
-        failures.append(what)
 
 
 def wait_for(cond, seconds, what):
@@ -255,8 +247,7 @@ def main():
     finally:
         subprocess.run([sound, "off"])
         server.stop()
-    print("%d passed, %d failed" % (passed, len(failures)))
-    return 1 if failures else 0
+    return summary()
 
 
 sys.exit(main())
