@@ -26,8 +26,8 @@ if [ -z "$why" ]; then
     echo "Tested: the whole suite against the 32-bit and the 64-bit program."
 else
     echo "Tested: the whole suite against the 64-bit program only."
-    echo "This machine runs no 32-bit code ($why),"
-    echo "so the 32-bit program was checked only from outside: its PE header, imports, resources and reproducibility."
+    echo "The 32-bit program was not run: $why."
+    echo "It was checked only from outside: its PE header, imports, resources and reproducibility."
 fi
 [ "$status32" -eq 0 ] && [ "$status64" -eq 0 ] && echo "All passed." && exit 0
 [ "$status32" -ne 0 ] && echo "FAILED: the 32-bit suite."

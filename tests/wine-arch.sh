@@ -6,10 +6,14 @@
 #
 # Exit 0: it can. Exit 1: it cannot, and stdout says how that was found out.
 if [ "${TOKVIN_ARCH:-}" = x64 ]; then
-    echo "TOKVIN_ARCH=x64 asks for the 64-bit program, as on a kernel without 32-bit code"
+    echo "TOKVIN_ARCH=x64 asks to act as on a kernel that runs no 32-bit code"
     exit 1
 fi
 loader=/usr/lib/wine/wine
+if [ ! -x "$loader" ]; then
+    echo "Wine's 32-bit loader $loader is not installed (Debian package wine32:i386)"
+    exit 1
+fi
 if out=$("$loader" --version 2>&1); then
     exit 0
 fi
@@ -17,5 +21,5 @@ why=$(printf '%s' "$out" | tail -n 1)
 if dmesg 2>/dev/null | grep -q '32-bit emulation disabled'; then
     why="$why; the kernel log says: 32-bit emulation disabled"
 fi
-echo "Wine's 32-bit loader $loader did not start (${why:-no output})"
+echo "this kernel runs no 32-bit code: Wine's 32-bit loader $loader did not start (${why:-no output})"
 exit 1
