@@ -13,11 +13,12 @@
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 SIZES="16 32 48 128"
+HELP="tokvin_d.chm tokvin_d.hlp tokvin_d.cnt"
+SCRIPTS="launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh wine64/wine"
 
 # every file of the install, relative to PREFIX
 files() {
-    for f in tokvin.exe tokvin64.exe tokvin_d.chm tokvin_d.hlp tokvin_d.cnt \
-             launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh wine64/wine; do
+    for f in tokvin.exe tokvin64.exe $HELP $SCRIPTS; do
         echo "lib/tokvin/$f"
     done
     echo bin/tokvin
@@ -34,14 +35,10 @@ install_files() {
     root=$dest$prefix
     lib=$root/lib/tokvin
     mkdir -p "$lib/wine64" "$root/bin" "$root/share/applications"
-    cp "$build/tokvin.exe" "$build/tokvin_d.chm" "$build/tokvin_d.hlp" "$build/tokvin_d.cnt" "$lib/"
-    cp "$build64/tokvin.exe" "$lib/tokvin64.exe"
-    for f in launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh; do
-        cp "$src/tests/$f" "$lib/$f"
-    done
-    cp "$src/tests/wine64/wine" "$lib/wine64/wine"
-    chmod 644 "$lib"/*.exe "$lib"/tokvin_d.*
-    chmod 755 "$lib"/*.sh "$lib/wine64/wine"
+    install -m 644 "$build/tokvin.exe" "$lib/tokvin.exe"
+    install -m 644 "$build64/tokvin.exe" "$lib/tokvin64.exe"
+    for f in $HELP; do install -m 644 "$build/$f" "$lib/$f"; done
+    for f in $SCRIPTS; do install -m 755 "$src/tests/$f" "$lib/$f"; done
 
     # the settings are the user's, wherever the program was installed
     cat > "$root/bin/tokvin" <<EOF
@@ -83,6 +80,5 @@ uninstall_files() {
 case ${1:-} in
 install)   shift; install_files "$@" ;;
 uninstall) shift; uninstall_files "$@" ;;
-files)     files ;;
 *)         echo "usage: $0 install BUILDDIR BUILD64DIR PREFIX [DESTDIR] | uninstall PREFIX [DESTDIR]" >&2; exit 2 ;;
 esac

@@ -517,18 +517,22 @@ static HWND         s_hHelpWnd;     /* the HTML Help window, once opened */
 
 static HTMLHELPPROC HtmlHelpProc(void)
 {
-    HMODULE hLib;
+    HMODULE hEngine, hLib;
 
+    if (s_HtmlHelpA)
+        return s_HtmlHelpA;
     /* HTML Help draws its pages with the system's HTML engine. Where that
        cannot be loaded (Wine set up without it) its window would show the
        contents beside blank pages: the WinHelp file is the better read. */
-    if (!s_HtmlHelpA && LoadLibraryA("mshtml.dll") == NULL)
+    if ((hEngine = LoadLibraryA("mshtml.dll")) == NULL)
         return NULL;
-    if (!s_HtmlHelpA && (hLib = LoadLibraryA("hhctrl.ocx")) != NULL) {
+    if ((hLib = LoadLibraryA("hhctrl.ocx")) != NULL) {
         s_HtmlHelpA = (HTMLHELPPROC)(void (*)(void))GetProcAddress(hLib, "HtmlHelpA");
         if (!s_HtmlHelpA)
             FreeLibrary(hLib);
     }
+    if (!s_HtmlHelpA)
+        FreeLibrary(hEngine);
     return s_HtmlHelpA;
 }
 

@@ -76,12 +76,10 @@ if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
     touch "$WINEPREFIX/.tokvin-ready"
 fi
 
-if [ -n "${shared:-}" ]; then
-    :
-elif [ -n "${user:-}" ]; then
+if [ -n "${user:-}" ]; then
     # lingers a few seconds after the last program, so that a killed run
     # leaves nothing behind
-    wineserver -p5 || fail "could not start a wineserver for $WINEPREFIX"
+    [ -n "${shared:-}" ] || wineserver -p5 || fail "could not start a wineserver for $WINEPREFIX"
 else
     wineserver -p || fail "could not start a wineserver for $WINEPREFIX"
     trap 'wineserver -k 2>/dev/null || true' EXIT
