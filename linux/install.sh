@@ -4,7 +4,8 @@
 #   install.sh install   BUILDDIR BUILD64DIR PREFIX [DESTDIR]
 #   install.sh uninstall PREFIX [DESTDIR]        PURGE=1: the settings too
 #
-# PREFIX/lib/tokvin    both programs, both help files, the Wine scripts
+# PREFIX/lib/tokvin    both programs with their manifests, both help files,
+#                      the Wine scripts
 # PREFIX/bin/tokvin    the launcher: Tokvin under Wine with sound, in a Wine
 #                      prefix of the user's own that holds the settings,
 #                      $XDG_DATA_HOME/tokvin (~/.local/share/tokvin)
@@ -18,7 +19,7 @@ SCRIPTS="launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh wine64/w
 
 # every file of the install, relative to PREFIX
 files() {
-    for f in tokvin.exe tokvin64.exe $HELP $SCRIPTS; do
+    for f in tokvin.exe tokvin.exe.manifest tokvin64.exe tokvin64.exe.manifest $HELP $SCRIPTS; do
         echo "lib/tokvin/$f"
     done
     echo bin/tokvin
@@ -36,7 +37,9 @@ install_files() {
     lib=$root/lib/tokvin
     mkdir -p "$lib/wine64" "$root/bin" "$root/share/applications"
     install -m 644 "$build/tokvin.exe" "$lib/tokvin.exe"
+    install -m 644 "$build/tokvin.exe.manifest" "$lib/tokvin.exe.manifest"
     install -m 644 "$build64/tokvin.exe" "$lib/tokvin64.exe"
+    install -m 644 "$build64/tokvin.exe.manifest" "$lib/tokvin64.exe.manifest"
     for f in $HELP; do install -m 644 "$build/$f" "$lib/$f"; done
     for f in $SCRIPTS; do install -m 755 "$src/tests/$f" "$lib/$f"; done
 

@@ -15,6 +15,13 @@ std::string TokvinPath()
     return p + "tokvin.exe";
 }
 
+std::wstring Widen(const std::string &ansi)
+{
+    wchar_t wide[MAX_PATH * 2] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH * 2);
+    return wide;
+}
+
 struct FindArgs {
     const std::function<bool(HWND)> *match;
     HWND found;
@@ -54,12 +61,16 @@ std::string WindowText(HWND hwnd)
     return text;
 }
 
-Tokvin::Tokvin(const std::string &exe)
+Tokvin::Tokvin(const std::string &exe) : Tokvin(Widen(exe))
 {
-    STARTUPINFOA si = {};
+}
+
+Tokvin::Tokvin(const std::wstring &exe)
+{
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
-    std::string cmd = "\"" + exe + "\"";
-    REQUIRE(CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    std::wstring cmd = L"\"" + exe + L"\"";
+    REQUIRE(CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     REQUIRE(WaitFor([&] {
         h = FindWindowWhere([&](HWND w) {
             DWORD pid = 0;

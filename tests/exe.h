@@ -8,6 +8,7 @@
 
 // Full path of tokvin.exe in the build tree (the folder above the tests).
 std::string TokvinPath();
+std::wstring Widen(const std::string &ansi);
 
 // Waits until cond() holds, pumping this thread's messages; false after timeoutMs.
 template <class Cond>
@@ -32,6 +33,7 @@ struct Tokvin {
     HWND h = nullptr;
 
     explicit Tokvin(const std::string &exe = TokvinPath());   // starts it, waits for its window
+    explicit Tokvin(const std::wstring &exe);                 // a path the ANSI code page may not hold
     ~Tokvin();                // closes it if still running
     Tokvin(const Tokvin &) = delete;
     Tokvin &operator=(const Tokvin &) = delete;

@@ -5,6 +5,7 @@
 #include "exe.h"
 
 #include <mmsystem.h>
+#include <tlhelp32.h>
 #include "resource.h"
 
 #include <cstring>
@@ -108,6 +109,21 @@ BOOL CALLBACK AddType(HMODULE, LPSTR type, LONG_PTR out)
     return TRUE;
 }
 
+// Where a running process has the DLL 'name' from, lower case; empty if not loaded.
+std::string LoadedFrom(DWORD pid, const char *name)
+{
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    REQUIRE(snap != INVALID_HANDLE_VALUE);
+    MODULEENTRY32 m = {};
+    m.dwSize = sizeof m;
+    std::string path;
+    for (BOOL more = Module32First(snap, &m); more && path.empty(); more = Module32Next(snap, &m))
+        if (lstrcmpiA(m.szModule, name) == 0)
+            path = CharLowerA(m.szExePath);
+    CloseHandle(snap);
+    return path;
+}
+
 } // namespace
 
 TEST_SUITE("resources") {
@@ -193,14 +209,14 @@ TEST_CASE("icon group 900 holds nine classic images, 16/32/48 px at 1, 4 and 8 b
         }
 }
 
-TEST_CASE("only the dialog, the icon and the application manifest, all in German (Germany)")
+TEST_CASE("only the dialog and the icon, in German (Germany); the manifest lies beside the program")
 {
     Module m;
     std::vector<UINT_PTR> types;
     EnumResourceTypesA(m.h, AddType, reinterpret_cast<LONG_PTR>(&types));
     std::set<UINT_PTR> got(types.begin(), types.end());
     std::set<UINT_PTR> want = {reinterpret_cast<UINT_PTR>(RT_ICON), reinterpret_cast<UINT_PTR>(RT_DIALOG),
-                               reinterpret_cast<UINT_PTR>(RT_GROUP_ICON), reinterpret_cast<UINT_PTR>(RT_MANIFEST)};
+                               reinterpret_cast<UINT_PTR>(RT_GROUP_ICON)};
     CHECK(got == want);
 
     std::set<WORD> langs;
@@ -223,6 +239,9 @@ TEST_CASE("started as a user starts it: the table for 120 BPM, closed with exit 
     CHECK(app.text(TRIPLET2) == "  666.6667");
     CHECK(app.text(TRIPLET16) == "   83.3333");
     CHECK(app.text(TEMPOEDIT) == "120");
+    // the manifest beside it asks for common controls 6, which live in
+    // Windows' side-by-side store
+    CHECK(LoadedFrom(app.pi.dwProcessId, "comctl32.dll").find("\\winsxs\\") != std::string::npos);
 
     // a tempo typed into the field, as another program can send it
     SendMessageA(GetDlgItem(app.h, TEMPOEDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("130"));
@@ -302,28 +321,30 @@ TEST_CASE("F1 with the compiled HTML Help beside the program: one help window, c
     CHECK_FALSE(IsWindow(help));
 }
 
-// tokvin.exe copied into a folder of its own, with the given help files.
+// tokvin.exe and its manifest copied into a folder of its own, with the
+// given help files.
 struct Installed {
-    std::string dir;
-    explicit Installed(std::initializer_list<const char *> files)
+    std::wstring dir;
+    explicit Installed(std::initializer_list<const char *> files, const std::wstring &name = L"tokvin-install")
     {
-        std::string exe = TokvinPath(), build = exe.substr(0, exe.find_last_of('\\') + 1);
-        char tmp[MAX_PATH];
-        GetTempPathA(sizeof tmp, tmp);
-        dir = std::string(tmp) + "tokvin-install-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(dir.c_str(), nullptr);
-        REQUIRE(CopyFileA(exe.c_str(), (dir + "tokvin.exe").c_str(), FALSE));
+        std::wstring exe = Widen(TokvinPath()), build = exe.substr(0, exe.find_last_of(L'\\') + 1);
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        dir = tmp + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(dir.c_str(), nullptr);
+        REQUIRE(CopyFileW(exe.c_str(), (dir + L"tokvin.exe").c_str(), FALSE));
+        REQUIRE(CopyFileW((exe + L".manifest").c_str(), (dir + L"tokvin.exe.manifest").c_str(), FALSE));
         for (const char *f : files)
-            REQUIRE(CopyFileA((build + f).c_str(), (dir + f).c_str(), FALSE));
+            REQUIRE(CopyFileW((build + Widen(f)).c_str(), (dir + Widen(f)).c_str(), FALSE));
     }
     ~Installed()
     {
-        const char *all[] = {"tokvin.exe", "tokvin_d.hlp", "tokvin_d.cnt", "tokvin_d.chm"};
-        for (const char *f : all)
-            DeleteFileA((dir + f).c_str());
-        RemoveDirectoryA(dir.c_str());
+        const wchar_t *all[] = {L"tokvin.exe", L"tokvin.exe.manifest", L"tokvin_d.hlp", L"tokvin_d.cnt", L"tokvin_d.chm"};
+        for (const wchar_t *f : all)
+            DeleteFileW((dir + f).c_str());
+        RemoveDirectoryW(dir.c_str());
     }
-    std::string exe() const { return dir + "tokvin.exe"; }
+    std::wstring exe() const { return dir + L"tokvin.exe"; }
 };
 
 TEST_CASE("F1 without the compiled HTML Help, or without an HTML engine to draw it: the WinHelp file")

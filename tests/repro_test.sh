@@ -30,6 +30,9 @@ check "64-bit tokvin.exe the same" cmp "$build64/tokvin.exe" "$again/x64/tokvin.
 "$src/tools/mkdist.sh" "$again" "$again/x64" "$again/dist-2" "$version" || { echo "FAILED  packing"; exit 1; }
 zip=tokvin-$version-win32.zip
 check "zip the same" cmp "$again/dist-1/$zip" "$again/dist-2/$zip"
-check "zip holds both programs" sh -c "unzip -l '$again/dist-1/$zip' | grep -q ' tokvin-$version-win32/tokvin64.exe\$'"
+listing=$(unzip -Z1 "$again/dist-1/$zip")
+for f in tokvin64.exe tokvin.exe.manifest tokvin64.exe.manifest; do
+    check "zip holds $f" sh -c 'printf "%s\n" "$1" | grep -qxF "$2"' sh "$listing" "tokvin-$version-win32/$f"
+done
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

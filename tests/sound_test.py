@@ -206,7 +206,8 @@ def midi_run(server, seconds):
     driver beside a copy of the program; the sink must stay silent."""
     folder = os.path.join(work, "midi")
     os.makedirs(folder)
-    shutil.copy(os.path.join(build, "tokvin.exe"), folder)
+    for f in ("tokvin.exe", "tokvin.exe.manifest"):
+        shutil.copy(os.path.join(build, f), folder)
     shutil.copy(os.path.join(build, "winetkloop.drv"), os.path.join(folder, "winealsa.drv"))
     log = os.path.join(folder, "midi.log")
     overrides = os.environ.get("WINEDLLOVERRIDES", "")
