@@ -264,14 +264,14 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
    click is used, behind the recording program. SetProcessInformation is
    there from Windows 8 on and looked up at start-up; before that, and
    where the call fails, the click simply runs without. */
-static void SetPowerThrottling(ULONG controlMask)
+static BOOL SetPowerThrottling(ULONG controlMask)
 {
     PROCESS_POWER_THROTTLING_STATE state;
 
     state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
     state.ControlMask = controlMask;
     state.StateMask = 0;                /* off for what ControlMask names */
-    g_SetProcessInfo(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state);
+    return g_SetProcessInfo(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state);
 }
 
 /* Windows' default timer resolution of 15.625 ms would let every beat come
@@ -279,11 +279,12 @@ static void SetPowerThrottling(ULONG controlMask)
    and its speed while in the background. */
 static void RaiseTimerResolution(void)
 {
-    if (!g_PowerOptOut && g_SetProcessInfo) {
-        SetPowerThrottling(PROCESS_POWER_THROTTLING_EXECUTION_SPEED
-                           | PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION);
-        g_PowerOptOut = 1;
-    }
+    /* Windows 10 knows no IGNORE_TIMER_RESOLUTION and refuses the pair
+       whole: it still keeps the speed when asked for that alone. */
+    if (!g_PowerOptOut && g_SetProcessInfo)
+        g_PowerOptOut = SetPowerThrottling(PROCESS_POWER_THROTTLING_EXECUTION_SPEED
+                                           | PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION)
+                     || SetPowerThrottling(PROCESS_POWER_THROTTLING_EXECUTION_SPEED);
     if (!g_TimePeriod && timeBeginPeriod(TIMER_RESOLUTION) == TIMERR_NOERROR)
         g_TimePeriod = 1;
 }

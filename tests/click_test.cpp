@@ -447,12 +447,22 @@ TEST_CASE("behind other windows: opted out of power throttling exactly while the
         w.close();
         CHECK(fake.only("power") == std::vector<std::string>{kGiveBack});
     }
-    SUBCASE("the call fails: the click runs and stops as before, silently") {
-        fake.powerResult = FALSE;
+    SUBCASE("Windows 10 refuses the timer resolution's flag: the speed alone is kept, then given back") {
+        fake.powerRefused = PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION;
+        w.click(BCLICK);
+        CHECK(fake.log == std::vector<std::string>{kOptOut, "power v1 control 1 state 0 size 12", kRaise,
+                                                   "settimer 10"});
+        w.click(BCLICK);
+        CHECK(fake.only("power").back() == kGiveBack);
+        CHECK(fake.only("power").size() == 3);
+    }
+    SUBCASE("both calls fail: the click runs and stops as before, silently, nothing to give back") {
+        fake.powerRefused = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
         w.click(BCLICK);
         CHECK(Ticks(1000, 1600) == std::vector<std::string>{"1100 " + kSample, "1600 " + kSample});
         w.click(BCLICK);
-        CHECK(fake.only("power") == std::vector<std::string>{kOptOut, kGiveBack});
+        CHECK(fake.only("power") == std::vector<std::string>{kOptOut, "power v1 control 1 state 0 size 12"});
+        CHECK(fake.log.back() == kRelease);
         CHECK(fake.only("box").empty());
     }
     SUBCASE("while the click is off nothing is asked") {

@@ -242,16 +242,18 @@ TEST_CASE("the timer resolution is raised, and kept behind other windows, exactl
                 seq += std::string(c.arg1 == static_cast<UINT_PTR>(-1) && c.arg2 == 4 ? "Pow" : "?") + " ";
         return seq;
     };
+    // Wine refuses both the opt-out with the timer resolution (Windows 11's)
+    // and the speed alone (Windows 10's), so there is nothing to give back
     CHECK(period().empty());                      // started, the click off: nothing
     s.post(BCLICK);
     REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 1; }));
-    CHECK(period() == "Pow Beg1 ");
+    CHECK(period() == "Pow Pow Beg1 ");
     s.post(BCLICK);
-    REQUIRE(s.until([&] { return period() == "Pow Beg1 End1 Pow "; }));
+    REQUIRE(s.until([&] { return period() == "Pow Pow Beg1 End1 "; }));
     s.post(BCLICK);
     REQUIRE(s.until([&] { return s.calls("sndPlaySoundA").size() >= 2; }));
     CHECK(s.app().close() == 0);                  // closed while clicking
-    CHECK(period() == "Pow Beg1 End1 Pow Pow Beg1 End1 Pow ");
+    CHECK(period() == "Pow Pow Beg1 End1 Pow Pow Beg1 End1 ");
 }
 
 TEST_CASE("closed while the MIDI open error is shown: saved once, no timer afterwards, exit code 0")

@@ -40,7 +40,7 @@ BOOL WINAPI FakeSetProcessInformation(HANDLE process, PROCESS_INFORMATION_CLASS 
     const PROCESS_POWER_THROTTLING_STATE *s = static_cast<const PROCESS_POWER_THROTTLING_STATE *>(info);
     fake.log.push_back(Format("power v%lu control %lu state %lu size %lu", (unsigned long)s->Version,
                               (unsigned long)s->ControlMask, (unsigned long)s->StateMask, (unsigned long)size));
-    return fake.powerResult;
+    return (s->ControlMask & fake.powerRefused) == 0;
 }
 
 static const HMIDIOUT kHandle = reinterpret_cast<HMIDIOUT>(0x4D1D);

@@ -21,7 +21,7 @@ struct Fakes {
     UINT_PTR nextTimerId = 41;        // SetTimer; 0 refuses the timer
     bool     deviceOpen = false;      // sends to a closed device fail, as they do
     HWND     lastBoxOwner = nullptr;
-    BOOL     powerResult = TRUE;      // FakeSetProcessInformation
+    ULONG    powerRefused = 0;        // FakeSetProcessInformation refuses a ControlMask with these bits
     // called from inside every message box, before it is answered
     std::function<void(const std::string &caption)> inBox;
 
