@@ -304,8 +304,8 @@ RECT ChildRect(HWND dlg, HWND c)
     return r;
 }
 
-// Width of text in the control's own font.
-int TextWidth(HWND c, const std::string &text)
+// Size of text in the control's own font.
+SIZE TextSize(HWND c, const std::string &text)
 {
     HDC dc = GetDC(c);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(c, WM_GETFONT, 0, 0)));
@@ -313,7 +313,12 @@ int TextWidth(HWND c, const std::string &text)
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(c, dc);
-    return size.cx;
+    return size;
+}
+
+int TextWidth(HWND c, const std::string &text)
+{
+    return TextSize(c, text).cx;
 }
 
 bool IsGroupBox(HWND c)
@@ -351,8 +356,8 @@ TEST_CASE("every value cell shows its number whole, the widest at 12 BPM include
             text.erase(0, text.find_first_not_of(' '));
             RECT rc;
             GetClientRect(cell, &rc);
-            CHECK(TextWidth(cell, text) <= rc.right);
-            CHECK(TextWidth(cell, "0") <= rc.bottom);   // and a line's height fits
+            CHECK(TextSize(cell, text).cx <= rc.right);
+            CHECK(TextSize(cell, text).cy <= rc.bottom);
         }
     }
 }
