@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "delay.h"
 #include "midi.h"
@@ -510,6 +511,64 @@ static int FileExists(const char *path)
     return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+/* The help files are opened through ANSI calls, and GetModuleFileNameA puts
+   '?' for every letter of the program's path that the ANSI code page lacks
+   (a user folder with a Polish or Russian name): the help would be reported
+   missing although it is there. Such a path is handed over by its short
+   form, where the volume keeps short names. Returns 0 where the path needs
+   no such help or none can be had. */
+static int ShortHelpPath(char *path, size_t size, const char *name)
+{
+    WCHAR  wide[MAXPATH], shortPath[MAXPATH];
+    WCHAR *slash;
+    DWORD  len;
+    BOOL   lost = FALSE;
+
+    len = GetModuleFileNameW(NULL, wide, MAXPATH);
+    if (len == 0 || len >= MAXPATH
+        || !WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, (int)size, NULL, &lost)
+        || !lost)
+        return 0;
+    slash = wcsrchr(wide, L'\\');
+    if (slash == NULL
+        || !MultiByteToWideChar(CP_ACP, 0, name, -1, slash + 1, (int)(MAXPATH - (slash + 1 - wide))))
+        return 0;
+    len = GetShortPathNameW(wide, shortPath, MAXPATH);
+    if (len == 0 || len >= MAXPATH)
+        return 0;
+    lost = FALSE;
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath, -1, path, (int)size, NULL, &lost)
+           && !lost;
+}
+
+/* The help file 'name' beside the program, by a path that opens it. */
+static void HelpFilePath(char *path, size_t size, const char *name)
+{
+    if (!ShortHelpPath(path, size, name))
+        MakeHelpPath(path, size, g_AppPath, name);
+}
+
+/* A DLL of Windows' own, from the system folder only: the program's folder
+   comes first in the usual search, and a download folder may hold anything.
+   Vista and 7 without KB2533623 do not know the flag and refuse it with
+   ERROR_INVALID_PARAMETER; there the full path does the same. */
+static HMODULE LoadSystemLibrary(const char *name)
+{
+    char    path[MAX_PATH];
+    HMODULE hLib;
+    UINT    len;
+
+    hLib = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (hLib || GetLastError() != ERROR_INVALID_PARAMETER)
+        return hLib;
+    len = GetSystemDirectoryA(path, sizeof path);
+    if (len == 0 || len + 1 + strlen(name) >= sizeof path)
+        return NULL;
+    path[len] = '\\';
+    strcpy(path + len + 1, name);
+    return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 /* HTML Help is loaded when it is first wanted, so that Tokvin still starts
    where it is missing. */
 typedef HWND (WINAPI *HTMLHELPPROC)(HWND, LPCSTR, UINT, DWORD_PTR);
@@ -525,9 +584,9 @@ static HTMLHELPPROC HtmlHelpProc(void)
     /* HTML Help draws its pages with the system's HTML engine. Where that
        cannot be loaded (Wine set up without it) its window would show the
        contents beside blank pages: the WinHelp file is the better read. */
-    if ((hEngine = LoadLibraryA("mshtml.dll")) == NULL)
+    if ((hEngine = LoadSystemLibrary("mshtml.dll")) == NULL)
         return NULL;
-    if ((hLib = LoadLibraryA("hhctrl.ocx")) != NULL) {
+    if ((hLib = LoadSystemLibrary("hhctrl.ocx")) != NULL) {
         s_HtmlHelpA = (HTMLHELPPROC)(void (*)(void))GetProcAddress(hLib, "HtmlHelpA");
         if (!s_HtmlHelpA)
             FreeLibrary(hLib);
@@ -551,7 +610,7 @@ static int OpenHtmlHelp(void)
         SetForegroundWindow(s_hHelpWnd);
         return 1;
     }
-    MakeHelpPath(path, sizeof path, g_AppPath, HTMLHELPFILE);
+    HelpFilePath(path, sizeof path, HTMLHELPFILE);
     if (!FileExists(path) || (proc = HtmlHelpProc()) == NULL)
         return 0;
     s_hHelpWnd = proc(NULL, path, HH_DISPLAY_TOC, 0);
@@ -575,7 +634,7 @@ void OpenHelpFileX(HWND hDlg, DWORD id)
         return;
     /* A missing file is ours to report: the viewer would start only to
        say so in a box of its own, in English. */
-    MakeHelpPath(path, sizeof path, g_AppPath, HELPFILE);
+    HelpFilePath(path, sizeof path, HELPFILE);
     if (!FileExists(path) || !WinHelpA(hDlg, path, id ? HELP_CONTEXT : HELP_CONTENTS, id)) {
         FormatText(msg, sizeof msg, "Die Hilfedatei %s wurde nicht gefunden!", HELPFILE);
         MessageBoxA(hDlg, msg, "Hilfe aufrufen", MB_ICONEXCLAMATION | MB_OK);

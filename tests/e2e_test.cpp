@@ -256,6 +256,24 @@ TEST_CASE("the timer resolution is raised, and kept behind other windows, exactl
     CHECK(period() == "Pow Pow Beg1 End1 Pow Pow Beg1 End1 ");
 }
 
+TEST_CASE("F1 loads HTML Help and its HTML engine from the system folder, never by a bare name")
+{
+    StoreSource(0);
+    Session s;                                    // Wine's HTML engine is on (CMakeLists.txt), as on Windows
+    s.app().pressF1();
+    REQUIRE(s.until([&] { return s.app().window("HH Parent") != nullptr; }));
+    int loaded = 0;
+    for (const Call &c : s.calls())
+        if (c.args.find("\"hhctrl.ocx\"") != std::string::npos || c.args.find("\"mshtml.dll\"") != std::string::npos) {
+            CAPTURE(c.name + "(" + c.args + ")");
+            CHECK(c.name == "LoadLibraryExA");
+            CHECK(std::strtoull(c.args.substr(c.args.rfind(',') + 1).c_str(), nullptr, 16) == LOAD_LIBRARY_SEARCH_SYSTEM32);
+            loaded++;
+        }
+    CHECK(loaded == 2);
+    CHECK(s.app().close() == 0);
+}
+
 TEST_CASE("closed while the MIDI open error is shown: saved once, no timer afterwards, exit code 0")
 {
     StoreSource(BITMIDI);

@@ -359,6 +359,10 @@ TEST_CASE("F1 without the compiled HTML Help, or without an HTML engine to draw 
         folder.reset(new Installed({"tokvin_d.hlp", "tokvin_d.cnt", "tokvin_d.chm"}));
         engine.reset(new NoHtmlEngine);
     }
+    SUBCASE("in a folder whose name the ANSI code page cannot hold") {
+        folder.reset(new Installed({"tokvin_d.hlp", "tokvin_d.cnt"},
+                                   L"\u0414\u043C\u0438\u0442\u0440\u0438\u0439"));   // Dmitriy, in Cyrillic
+    }
     Tokvin app(folder->exe());
     app.pressF1();
     // the viewer's window, showing the title page of our file

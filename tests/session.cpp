@@ -66,7 +66,10 @@ Session::Session(const std::vector<std::string> &driverFlags)
     SetWineValue("Software\\Wine\\Debug", "RelayInclude",
                  "winmm.sndPlaySoundA;kernel32.Beep;kernelbase.Beep;winmm.midiOutShortMsg;"
                  "winmm.timeBeginPeriod;winmm.timeEndPeriod;"
-                 "kernel32.SetProcessInformation;kernelbase.SetProcessInformation");
+                 "kernel32.SetProcessInformation;kernelbase.SetProcessInformation;"
+                 "kernel32.LoadLibraryA;kernelbase.LoadLibraryA;kernel32.LoadLibraryExA;kernelbase.LoadLibraryExA");
+    // calls made by the program itself, not those among Wine's own DLLs
+    SetWineValue("Software\\Wine\\Debug", "RelayFromInclude", "tokvin");
     SetEnvironmentVariableA("TKLOOP_LOG", logPath_.c_str());
     for (const char *f : kDriverFlags)
         SetEnvironmentVariableA(f, nullptr);
@@ -130,6 +133,7 @@ std::vector<Call> Session::calls(const std::string &name) const
         c.arg1 = std::strtoull(line.c_str() + open + 1, nullptr, 16);
         size_t comma = line.find(',', open);
         c.arg2 = comma == std::string::npos ? 0 : std::strtoull(line.c_str() + comma + 1, nullptr, 16);
+        c.args = line.substr(open + 1, line.find(") ret=", open) - open - 1);
         out.push_back(c);
     }
     return out;

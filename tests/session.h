@@ -21,8 +21,9 @@ struct MidiEvent {
 struct Call {
     double ms;                 // trace clock
     std::string name;          // sndPlaySoundA, Beep, midiOutShortMsg, timeBeginPeriod, timeEndPeriod,
-                               // SetProcessInformation
+                               // SetProcessInformation, LoadLibraryA, LoadLibraryExA
     unsigned long long arg1, arg2;   // as wide as the traced program's pointers
+    std::string args;                // all of them, as traced
 };
 
 // A message box of the program, answered when found.
