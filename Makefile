@@ -45,7 +45,7 @@ build: deps
 
 # The 32-bit program where this machine runs 32-bit code, else the 64-bit one.
 run: build
-	@tests/launch.sh $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
+	@linux/launch.sh $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
 
 # Every program this machine can run, each under its own Wine.
 test: build
@@ -55,12 +55,12 @@ test: build
 # under Wine for 20 s per tempo and source, then its clicks recorded from a
 # sound server (about four minutes). The 32-bit program where it runs.
 bench: build
-	@if tests/wine-arch.sh >/dev/null; then \
+	@if linux/wine-arch.sh >/dev/null; then \
 	  echo "Benchmark of the 32-bit Tokvin"; set -- "" $(BUILD); \
 	else \
-	  echo "Benchmark of the 64-bit Tokvin: $$(tests/wine-arch.sh)"; set -- -64 $(BUILD)/x64; \
+	  echo "Benchmark of the 64-bit Tokvin: $$(linux/wine-arch.sh)"; set -- -64 $(BUILD)/x64; \
 	fi; \
-	tests/wine-env.sh $$1 $$2/wine-test sh -c '\
+	linux/wine-env.sh $$1 $$2/wine-test sh -c '\
 	  wine $$0/tests/tokvin_bench.exe && echo && \
 	  TOKVIN_TRACE="Z:$(CURDIR)/$$0/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
 	  wine $$0/tests/tokvin_click_bench.exe --no-intro 2>$$0/bench-trace.log && echo && \

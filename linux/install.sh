@@ -41,7 +41,7 @@ install_files() {
     install -m 644 "$build64/tokvin.exe" "$lib/tokvin64.exe"
     install -m 644 "$build64/tokvin.exe.manifest" "$lib/tokvin64.exe.manifest"
     for f in $HELP; do install -m 644 "$build/$f" "$lib/$f"; done
-    for f in $SCRIPTS; do install -m 755 "$src/tests/$f" "$lib/$f"; done
+    for f in $SCRIPTS; do install -m 755 "$src/linux/$f" "$lib/$f"; done
 
     # the settings are the user's, wherever the program was installed
     cat > "$root/bin/tokvin" <<EOF

@@ -13,7 +13,7 @@
   kept across a close and a reinstall; make uninstall leaves nothing of
   the install but the settings, and PURGE=1 removes those as well.
 
-Runs inside tests/wine-env.sh (a display). The build's own program: the
+Runs inside linux/wine-env.sh (a display). The build's own program: the
 64-bit one is started as on a kernel without 32-bit code.
 
 usage: desktop_test.py BUILDDIR 4|8 BUILD32DIR BUILD64DIR
@@ -32,6 +32,7 @@ build = os.path.abspath(sys.argv[1])
 wide = sys.argv[2] == "8"
 build32, build64 = (os.path.abspath(a) for a in sys.argv[3:5])
 here = os.path.dirname(os.path.abspath(__file__))
+linux = os.path.join(os.path.dirname(here), "linux")
 work = os.path.join(build, "desktop-test")
 exe = os.path.join(build, "tokvin.exe")
 
@@ -61,7 +62,7 @@ def windows(name):
 
 def launch(prefix):
     """make run's launcher, in a process group of its own."""
-    return subprocess.Popen([os.path.join(here, "launch.sh"), exe, exe, prefix], env=env,
+    return subprocess.Popen([os.path.join(linux, "launch.sh"), exe, exe, prefix], env=env,
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                             start_new_session=True)
 
@@ -132,7 +133,7 @@ wineserver(prefix, "-k")
 
 # -- the tests' Wine environment -------------------------------------------------
 test_prefix = os.path.join(work, "test-prefix")
-env_cmd = [os.path.join(here, "wine-env.sh")] + (["-64"] if wide else []) + [test_prefix]
+env_cmd = [os.path.join(linux, "wine-env.sh")] + (["-64"] if wide else []) + [test_prefix]
 subprocess.run(env_cmd + ["true"], env=env, stdout=subprocess.DEVNULL)
 wineserver(test_prefix, "-p")
 out = subprocess.run(env_cmd + ["sh", "-c", "wine cmd /c echo ready"], env=env,
@@ -143,7 +144,7 @@ os.makedirs(broken)
 with open(os.path.join(broken, "wine"), "w") as f:
     f.write("#!/bin/sh\necho 'cannot execute binary file: Exec format error' >&2\nexit 126\n")
 os.chmod(os.path.join(broken, "wine"), 0o755)
-out = subprocess.run([os.path.join(here, "wine-env.sh"), test_prefix, "true"],
+out = subprocess.run([os.path.join(linux, "wine-env.sh"), test_prefix, "true"],
                      env=dict(env, PATH=broken + ":" + env["PATH"]), capture_output=True, text=True)
 lines = out.stderr.strip().splitlines()
 check(out.returncode != 0 and len(lines) == 1 and "Exec format error" in lines[0],

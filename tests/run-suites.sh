@@ -8,18 +8,18 @@
 #   run-suites.sh BUILDDIR
 set -u
 build=$1
-here=$(cd "$(dirname "$0")" && pwd)
+linux=$(cd "$(dirname "$0")/../linux" && pwd)
 status32=0 status64=0
 
-if why=$("$here/wine-arch.sh"); then
+if why=$("$linux/wine-arch.sh"); then
     echo "== The 32-bit program, under Wine's 32-bit loader"
-    "$here/wine-env.sh" "$build/wine-test" ctest --preset default || status32=$?
+    "$linux/wine-env.sh" "$build/wine-test" ctest --preset default || status32=$?
 else
     echo "== The 32-bit program, from outside only: $why"
     ctest --preset default -L outside || status32=$?
 fi
 echo "== The 64-bit program, under Wine's 64-bit loader"
-"$here/wine-env.sh" -64 "$build/x64/wine-test" ctest --preset x64 || status64=$?
+"$linux/wine-env.sh" -64 "$build/x64/wine-test" ctest --preset x64 || status64=$?
 
 echo
 if [ -z "$why" ]; then

@@ -11,7 +11,7 @@ notes reach a MIDI device (the loopback driver, standing in for Wine's
 ALSA MIDI driver). With --bench: the figures for 120 and 298 BPM, judged
 on nothing.
 
-Runs inside tests/wine-env.sh (WINEPREFIX, a display, a wineserver).
+Runs inside linux/wine-env.sh (WINEPREFIX, a display, a wineserver).
 
 usage: sound_test.py BUILDDIR [--bench [SECONDS]]
 """
@@ -228,7 +228,7 @@ def main():
     if bench:
         args = [a for a in sys.argv[2:] if a != "--bench"]
         seconds = int(args[0]) if args else 20
-    sound = os.path.join(here, "wine-sound.sh")
+    sound = os.path.join(here, "..", "linux", "wine-sound.sh")
     server = Server()
     subprocess.run([sound, "on"], check=True)
     try:
