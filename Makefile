@@ -3,38 +3,57 @@ BUILD    := build
 VERSION  := $(shell sed -n '/^project/s/.*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 DIST     := dist/tokvin-$(VERSION)-win32
 BENCH_SECONDS := 20
-PACKAGES := cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 \
-            xvfb xauth xdotool imagemagick doctest-dev icoutils halibut \
-            sndfile-programs zip unzip fonts-wine p7zip-full tesseract-ocr tesseract-ocr-deu \
-            desktop-file-utils \
-            pulseaudio pulseaudio-utils libpulse0 libpulse0:i386
+# Debian packages, by what needs them (dpkg names). Building and running
+# Tokvin needs BUILD_PACKAGES and RUN_PACKAGES; a virtual display (no
+# DISPLAY) also the screenshot tools; make dist also zip; make test all.
+BUILD_PACKAGES := cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 icoutils halibut
+RUN_PACKAGES   := wine wine32:i386 wine64 fonts-wine libpulse0 libpulse0:i386 xvfb xauth
+SHOT_PACKAGES  := xdotool imagemagick
+DIST_PACKAGES  := zip unzip
+TEST_PACKAGES  := doctest-dev sndfile-programs p7zip-full tesseract-ocr tesseract-ocr-deu \
+                  desktop-file-utils pulseaudio pulseaudio-utils \
+                  $(SHOT_PACKAGES) $(DIST_PACKAGES)
+ifeq ($(DISPLAY),)
+RUN_PACKAGES += $(SHOT_PACKAGES)
+endif
 
 PREFIX   ?= $(HOME)/.local
 
-.PHONY: all deps build run test bench dist install uninstall clean
+.PHONY: all deps deps-dist deps-test build run test bench dist install uninstall clean
 
 all: build
 
 # Installs what is missing when run as root; otherwise says what to install.
 # PulseAudio itself (for the sound test's own server) is left out where
 # PipeWire already serves the desktop's sound.
+define need
+@missing=$$(for p in $(1); do \
+  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+done); \
+if dpkg-query -W -f='$${Status}\n' pipewire-pulse 2>/dev/null | grep -q 'install ok installed'; then \
+  missing=$$(echo $$missing | tr ' ' '\n' | grep -vx pulseaudio || true); \
+fi; \
+if [ -n "$$missing" ]; then \
+  if [ "$$(id -u)" -ne 0 ]; then \
+    echo "Missing Debian packages:" $$missing; \
+    echo "Install them as root: dpkg --add-architecture i386 && apt-get update && apt-get install" $$missing; \
+    exit 1; \
+  fi; \
+  echo "Installing:" $$missing; \
+  dpkg --add-architecture i386 && apt-get update -qq && \
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+fi
+endef
+
+# What building and running Tokvin needs (sudo make deps once, then make
+# run as yourself).
 deps:
-	@missing=$$(for p in $(PACKAGES); do \
-	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
-	  done); \
-	if dpkg-query -W -f='$${Status}\n' pipewire-pulse 2>/dev/null | grep -q 'install ok installed'; then \
-	  missing=$$(echo $$missing | tr ' ' '\n' | grep -vx pulseaudio || true); \
-	fi; \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" -ne 0 ]; then \
-	    echo "Missing Debian packages:" $$missing; \
-	    echo "Install them as root: dpkg --add-architecture i386 && apt-get update && apt-get install" $$missing; \
-	    exit 1; \
-	  fi; \
-	  echo "Installing:" $$missing; \
-	  dpkg --add-architecture i386 && apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
-	fi
+	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES))
+deps-dist:
+	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES) $(DIST_PACKAGES))
+# ... and what the tests need besides.
+deps-test:
+	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES) $(TEST_PACKAGES))
 
 # The 32-bit program and, from the same sources, the 64-bit one (build/x64).
 build: deps
@@ -48,13 +67,13 @@ run: build
 	@linux/launch.sh $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
 
 # Every program this machine can run, each under its own Wine.
-test: build
+test: deps-test build
 	@tests/run-suites.sh $(BUILD)
 
 # Timing figures: the beat grid on simulated timers, then the real program
 # under Wine for 20 s per tempo and source, then its clicks recorded from a
 # sound server (about four minutes). The 32-bit program where it runs.
-bench: build
+bench: deps-test build
 	@if linux/wine-arch.sh >/dev/null; then \
 	  echo "Benchmark of the 32-bit Tokvin"; set -- "" $(BUILD); \
 	else \
@@ -62,13 +81,13 @@ bench: build
 	fi; \
 	linux/wine-env.sh $$1 $$2/wine-test sh -c '\
 	  wine $$0/tests/tokvin_bench.exe && echo && \
-	  TOKVIN_TRACE="Z:$(CURDIR)/$$0/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
+	  TOKVIN_TRACE="Z:$$PWD/$$0/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
 	  wine $$0/tests/tokvin_click_bench.exe --no-intro 2>$$0/bench-trace.log && echo && \
 	  python3 tests/sound_test.py $$0 --bench $(BENCH_SECONDS)' $$2
 
 # The release: the program, its help and a short read-me. The same commit
 # always gives the same zip; its checksum is printed to compare against.
-dist: build
+dist: deps-dist build
 	@tools/mkdist.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
 	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
 	@cd dist && sha256sum $(notdir $(DIST)).zip
