@@ -17,7 +17,9 @@ ifeq ($(DISPLAY),)
 RUN_PACKAGES += $(SHOT_PACKAGES)
 endif
 
-PREFIX   ?= $(HOME)/.local
+# PREFIX, DESTDIR and PURGE reach linux/install.sh through the environment,
+# never through a command line of ours: any path stays one word.
+export PREFIX DESTDIR PURGE
 
 .PHONY: all deps deps-dist deps-test build run test bench dist install uninstall clean
 
@@ -92,14 +94,15 @@ dist: deps-dist build
 	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
 	@cd dist && sha256sum $(notdir $(DIST)).zip
 
-# For one user, into the desktop's menu (no root needed): PREFIX (~/.local)
-# and DESTDIR as usual. Settings live in ~/.local/share/tokvin and stay
-# when Tokvin is uninstalled, unless PURGE=1.
+# For one user, into the desktop's menu (no root needed), with the Wine
+# prefix that keeps the settings made ready; PREFIX and DESTDIR as usual.
+# Settings live in ~/.local/share/tokvin and stay when Tokvin is
+# uninstalled, unless PURGE=1.
 install: build
-	@linux/install.sh install $(BUILD) $(BUILD)/x64 $(PREFIX) $(DESTDIR)
+	@linux/install.sh install $(BUILD) $(BUILD)/x64
 
 uninstall:
-	@PURGE=$(PURGE) linux/install.sh uninstall $(PREFIX) $(DESTDIR)
+	@linux/install.sh uninstall
 
 clean:
 	rm -rf $(BUILD) dist

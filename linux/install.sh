@@ -1,87 +1,151 @@
 #!/bin/sh
 # Installs Tokvin for one user on a Linux desktop, or removes it again.
 #
-#   install.sh install   BUILDDIR BUILD64DIR PREFIX [DESTDIR]
-#   install.sh uninstall PREFIX [DESTDIR]        PURGE=1: the settings too
+#   install.sh install BUILDDIR BUILD64DIR
+#   install.sh uninstall                      PURGE=1: the settings too
 #
-# PREFIX/lib/tokvin    both programs with their manifests, both help files,
-#                      the Wine scripts
-# PREFIX/bin/tokvin    the launcher: Tokvin under Wine with sound, in a Wine
-#                      prefix of the user's own that holds the settings,
-#                      $XDG_DATA_HOME/tokvin (~/.local/share/tokvin)
-# PREFIX/share/applications/tokvin.desktop, and the icon in
-# PREFIX/share/icons/hicolor. Uninstalling removes exactly these files.
+# PREFIX and DESTDIR come from the environment, as make passes them. Without
+# PREFIX the files go where a user's desktop looks for them:
+#   ~/.local/lib/tokvin   both programs (the 64-bit one in x64/, under the
+#                         same name), their manifests and the help beside
+#                         each, and the scripts that run them under Wine
+#   ~/.local/bin/tokvin   the launcher
+#   $XDG_DATA_HOME (~/.local/share): applications/tokvin.desktop and the
+#                         icon in icons/hicolor
+# With PREFIX: PREFIX/lib/tokvin, PREFIX/bin and PREFIX/share.
+#
+# The settings live in a Wine prefix of the user's own,
+# $XDG_DATA_HOME/tokvin/wine, which install prepares (unless DESTDIR is
+# set: that is for building packages and never touches a home), so that the
+# first start is as quick as any. Uninstalling removes exactly the files
+# installed; PURGE=1 removes the settings as well.
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 SIZES="16 32 48 128"
-HELP="tokvin_d.chm tokvin_d.hlp tokvin_d.cnt"
+PROGRAM="tokvin.exe tokvin.exe.manifest tokvin_d.chm tokvin_d.hlp tokvin_d.cnt"
 SCRIPTS="launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh wine64/wine"
+# what an earlier version installed and this one no longer does
+FORMER="lib/tokvin/tokvin64.exe"
 
-# every file of the install, relative to PREFIX
+data=${XDG_DATA_HOME:-$HOME/.local/share}
+settings=$data/tokvin
+if [ -n "${PREFIX:-}" ]; then
+    prefix=$PREFIX share=$PREFIX/share
+else
+    prefix=$HOME/.local share=$data
+fi
+dest=${DESTDIR:-}
+
+# every file of the install, as installed (DESTDIR aside)
 files() {
-    for f in tokvin.exe tokvin.exe.manifest tokvin64.exe tokvin64.exe.manifest $HELP $SCRIPTS; do
-        echo "lib/tokvin/$f"
+    for f in $PROGRAM; do
+        printf '%s\n' "$prefix/lib/tokvin/$f" "$prefix/lib/tokvin/x64/$f"
     done
-    echo bin/tokvin
-    echo share/applications/tokvin.desktop
-    for s in $SIZES; do echo "share/icons/hicolor/${s}x$s/apps/tokvin.png"; done
+    for f in $SCRIPTS; do printf '%s\n' "$prefix/lib/tokvin/$f"; done
+    printf '%s\n' "$prefix/bin/tokvin" "$share/applications/tokvin.desktop"
+    for s in $SIZES; do printf '%s\n' "$share/icons/hicolor/${s}x$s/apps/tokvin.png"; done
 }
 
-settings() {
-    echo "${XDG_DATA_HOME:-$HOME/.local/share}/tokvin"
+# a word for sh: in single quotes, each ' as '\''
+sh_quote() {
+    printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"
+}
+
+# an argument of a desktop entry's Exec key: quoted, with ", `, $ and \
+# escaped, then every \ doubled for the string value, and % doubled
+exec_quote() {
+    printf '"%s"' "$(printf '%s' "$1" | sed -e 's/[\\"`$]/\\&/g' -e 's/\\/\\\\/g' -e 's/%/%%/g')"
 }
 
 install_files() {
-    build=$1 build64=$2 prefix=$3 dest=${4:-}
-    root=$dest$prefix
-    lib=$root/lib/tokvin
-    mkdir -p "$lib/wine64" "$root/bin" "$root/share/applications"
-    install -m 644 "$build/tokvin.exe" "$lib/tokvin.exe"
-    install -m 644 "$build/tokvin.exe.manifest" "$lib/tokvin.exe.manifest"
-    install -m 644 "$build64/tokvin.exe" "$lib/tokvin64.exe"
-    install -m 644 "$build64/tokvin.exe.manifest" "$lib/tokvin64.exe.manifest"
-    for f in $HELP; do install -m 644 "$build/$f" "$lib/$f"; done
+    build=$1 build64=$2
+    lib=$dest$prefix/lib/tokvin
+    case $prefix$share in
+    *"
+"*) echo "install.sh: a path with a line break cannot be written into a desktop entry" >&2; exit 1 ;;
+    esac
+    remove_former
+    mkdir -p "$lib/x64" "$lib/wine64" "$dest$prefix/bin" "$dest$share/applications"
+    for f in $PROGRAM; do
+        install -m 644 "$build/$f" "$lib/$f"
+        install -m 644 "$build64/$f" "$lib/x64/$f"
+    done
     for f in $SCRIPTS; do install -m 755 "$src/linux/$f" "$lib/$f"; done
 
     # the settings are the user's, wherever the program was installed
-    cat > "$root/bin/tokvin" <<EOF
-#!/bin/sh
-# Tokvin - delay times and metronome, a Windows program run by Wine.
-# Stored settings: \${XDG_DATA_HOME:-\$HOME/.local/share}/tokvin
-lib='$prefix/lib/tokvin'
-exec "\$lib/launch.sh" "\$lib/tokvin.exe" "\$lib/tokvin64.exe" \\
-    "\${XDG_DATA_HOME:-\$HOME/.local/share}/tokvin/wine" "\$@"
-EOF
-    chmod 755 "$root/bin/tokvin"
+    launcher=$dest$prefix/bin/tokvin
+    {
+        echo '#!/bin/sh'
+        echo '# Tokvin - delay times and metronome, a Windows program run by Wine.'
+        echo '# Stored settings: ${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine'
+        printf 'lib=%s\n' "$(sh_quote "$prefix/lib/tokvin")"
+        echo 'exec "$lib/launch.sh" "$lib/tokvin.exe" "$lib/x64/tokvin.exe" \'
+        echo '    "${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine" "$@"'
+    } > "$launcher"
+    chmod 755 "$launcher"
 
-    sed "s|@BINDIR@|$prefix/bin|" "$src/linux/tokvin.desktop" > "$root/share/applications/tokvin.desktop"
-    chmod 644 "$root/share/applications/tokvin.desktop"
+    entry=$dest$share/applications/tokvin.desktop
+    while IFS= read -r line; do
+        case $line in
+        Exec=*) printf 'Exec=%s\n' "$(exec_quote "$prefix/bin/tokvin")" ;;
+        *)      printf '%s\n' "$line" ;;
+        esac
+    done < "$src/linux/tokvin.desktop" > "$entry"
+    chmod 644 "$entry"
     for s in $SIZES; do
-        mkdir -p "$root/share/icons/hicolor/${s}x$s/apps"
-        install -m 644 "$build/gen/icon-$s-8.png" "$root/share/icons/hicolor/${s}x$s/apps/tokvin.png"
+        mkdir -p "$dest$share/icons/hicolor/${s}x$s/apps"
+        install -m 644 "$build/gen/icon-$s-8.png" "$dest$share/icons/hicolor/${s}x$s/apps/tokvin.png"
     done
-    echo "Tokvin is installed in $prefix: start it from the desktop's menu or with $prefix/bin/tokvin."
+
+    if [ -n "$dest" ]; then
+        echo "Tokvin is installed in $dest$prefix."
+        return
+    fi
+    # Wine's first start in a new prefix takes a quarter of a minute: it is
+    # taken now, not at the first click in the menu.
+    echo "Preparing Tokvin's Wine prefix in $settings/wine ..."
+    "$lib/wine-env.sh" -64 -user "$settings/wine" true ||
+        echo "install.sh: the Wine prefix could not be prepared; the first start will try again" >&2
+    echo "Tokvin is installed: start it from the desktop's menu or with $prefix/bin/tokvin."
+}
+
+remove_former() {
+    for f in $FORMER; do rm -f "$dest$prefix/$f"; done
 }
 
 uninstall_files() {
-    prefix=$1 dest=${2:-}
-    root=$dest$prefix
-    files | while read -r f; do rm -f "$root/$f"; done
-    rmdir "$root/lib/tokvin/wine64" "$root/lib/tokvin" 2>/dev/null || true
-    echo "Tokvin is removed from $prefix."
-    data=$(settings)
+    removed=0
+    while IFS= read -r f; do
+        if [ -f "$dest$f" ] || [ -L "$dest$f" ]; then
+            rm -f "$dest$f"
+            removed=$((removed + 1))
+        fi
+    done <<EOF
+$(files)
+EOF
+    remove_former
+    for d in x64 wine64 ""; do
+        rmdir "$dest$prefix/lib/tokvin/$d" 2>/dev/null || true
+    done
+    if [ "$removed" -gt 0 ]; then
+        echo "Tokvin is removed from $dest$prefix."
+    else
+        echo "Tokvin was not installed in $dest$prefix: nothing removed."
+    fi
     if [ "${PURGE:-0}" = 1 ]; then
-        # a Tokvin still open there would write its settings back
-        WINEPREFIX=$data/wine wineserver -k 2>/dev/null || true
-        rm -rf "$data"
-        echo "Its settings in $data are removed as well."
-    elif [ -d "$data" ]; then
-        echo "Your settings stay in $data (make uninstall PURGE=1 removes them too)."
+        if [ -d "$settings" ]; then
+            # a Tokvin still open there would write its settings back
+            WINEPREFIX=$settings/wine wineserver -k 2>/dev/null || true
+            rm -rf "$settings"
+            echo "Its settings in $settings are removed as well."
+        fi
+    elif [ -d "$settings" ]; then
+        echo "Your settings stay in $settings (make uninstall PURGE=1 removes them too)."
     fi
 }
 
 case ${1:-} in
 install)   shift; install_files "$@" ;;
 uninstall) shift; uninstall_files "$@" ;;
-*)         echo "usage: $0 install BUILDDIR BUILD64DIR PREFIX [DESTDIR] | uninstall PREFIX [DESTDIR]" >&2; exit 2 ;;
+*)         echo "usage: $0 install BUILDDIR BUILD64DIR | uninstall   (PREFIX, DESTDIR, PURGE from the environment)" >&2; exit 2 ;;
 esac

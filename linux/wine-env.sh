@@ -35,7 +35,9 @@ fail() {
 mkdir -p "$prefix"
 WINEPREFIX=$(cd "$prefix" && pwd)
 WINEDEBUG=${WINEDEBUG:--all}
-WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}   # no Mono/Gecko installers
+# No Mono or Gecko installers, and no menu entries or file associations of
+# Wine's own in the user's desktop; a user's own overrides come last and win.
+WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 
 if [ -z "${DISPLAY:-}" ]; then
@@ -48,15 +50,22 @@ loader=$(command -v wine) || fail "Wine is not installed (make installs it)"
 version=$(wine --version 2>&1) ||
     fail "Wine's loader $loader does not start: ${version:-exit $?}"
 
+# One start at a time checks the server and sets up the prefix: a second
+# start meanwhile (a second click in the menu) waits for the first and then
+# shares what it made. Every Wine process started under the lock closes its
+# copy of the lock (9>&-), or a wineserver would hold it for its whole life.
+exec 9>"$WINEPREFIX/.tokvin-lock"
+flock -w 300 9 || fail "another start has been setting up $WINEPREFIX for 5 minutes; try again"
+
 # A wineserver still running for this prefix (signal 0 only asks) belongs
 # to an earlier run: to one that is still open, or to one that was killed
 # and left it behind.
-if wineserver -k0 2>/dev/null; then
+if wineserver -k0 2>/dev/null 9>&-; then
     if [ -n "${user:-}" ]; then
         shared=1
     else
-        wineserver -k 2>/dev/null || true
-        wineserver -w
+        wineserver -k 2>/dev/null 9>&- || true
+        wineserver -w 9>&-
     fi
 fi
 
@@ -65,8 +74,8 @@ if [ -n "${wide:-}" ] && grep -q '^#arch=win32' "$WINEPREFIX/system.reg" 2>/dev/
 fi
 if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
     echo "Setting up the Wine prefix $WINEPREFIX ..."
-    wine wineboot -i >/dev/null 2>&1 || fail "could not set up the Wine prefix $WINEPREFIX (wineboot failed)"
-    wineserver -w
+    wine wineboot -i >/dev/null 2>&1 9>&- || fail "could not set up the Wine prefix $WINEPREFIX (wineboot failed)"
+    wineserver -w 9>&-
     [ -f "$WINEPREFIX/system.reg" ] || fail "could not set up the Wine prefix $WINEPREFIX (no registry written)"
     fonts=$WINEPREFIX/drive_c/windows/Fonts
     mkdir -p "$fonts"
@@ -79,10 +88,10 @@ fi
 if [ -n "${user:-}" ]; then
     # lingers a few seconds after the last program, so that a killed run
     # leaves nothing behind
-    [ -n "${shared:-}" ] || wineserver -p5 || fail "could not start a wineserver for $WINEPREFIX"
+    [ -n "${shared:-}" ] || wineserver -p5 9>&- || fail "could not start a wineserver for $WINEPREFIX"
 else
-    wineserver -p || fail "could not start a wineserver for $WINEPREFIX"
-    trap 'wineserver -k 2>/dev/null || true' EXIT
+    wineserver -p 9>&- || fail "could not start a wineserver for $WINEPREFIX"
+    trap 'wineserver -k 2>/dev/null 9>&- || true' EXIT
 fi
 
 # No crash debugger waiting for a user. Without a window manager Wine waits
@@ -93,14 +102,15 @@ reg=$WINEPREFIX/tokvin-setup.reg
 printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' "\"Managed\"=\"$managed\"" '' \
     '[-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' '' > "$reg"
-wine regedit /S "$reg" >/dev/null 2>&1 || fail "could not write Wine's settings into $WINEPREFIX"
+wine regedit /S "$reg" >/dev/null 2>&1 9>&- || fail "could not write Wine's settings into $WINEPREFIX"
 # Sound only where someone listens: TOKVIN_SOUND=1 (make run on a desktop).
 # Tests and the virtual display run without a driver unless a test asks.
 if [ "${TOKVIN_SOUND:-0}" = 1 ]; then
-    "$here/wine-sound.sh" on
+    "$here/wine-sound.sh" on 9>&-
 else
-    "$here/wine-sound.sh" off
+    "$here/wine-sound.sh" off 9>&-
 fi
+exec 9>&-
 
 status=0
 "$@" || status=$?

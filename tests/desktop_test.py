@@ -4,14 +4,19 @@
 
 - F1 shows a page of the help with its text: the viewer's window is
   photographed and read back by OCR (German words of the first page).
+- Two starts at once on a fresh prefix: the second waits for the first's
+  set-up, and both windows show.
 - A run killed hard, even one that left a persistent wineserver behind,
   does not stop the next one: its window shows.
 - The Wine environment of the tests takes over a server left behind too,
   and says in one line what failed when Wine cannot start.
-- make install for a user (a home of the test's own): the desktop entry
-  valid, the icons, the launcher starts Tokvin; a tempo changed there is
-  kept across a close and a reinstall; make uninstall leaves nothing of
-  the install but the settings, and PURGE=1 removes those as well.
+- make install and make uninstall, typed by a user whose home has a space,
+  an apostrophe and an ampersand in its path: the desktop entry valid and
+  tied to the window it starts (StartupWMClass), the icons, the Wine prefix
+  made ready, the launcher starts Tokvin; a tempo changed there is kept
+  across a close and a reinstall; make uninstall leaves nothing of the
+  install but the settings, and PURGE=1 removes those as well: the home
+  then holds nothing that Tokvin or its Wine made.
 
 Runs inside linux/wine-env.sh (a display). The build's own program: the
 64-bit one is started as on a kernel without 32-bit code.
@@ -19,6 +24,7 @@ Runs inside linux/wine-env.sh (a display). The build's own program: the
 usage: desktop_test.py BUILDDIR 4|8 BUILD32DIR BUILD64DIR
 """
 import os
+import re
 import shutil
 import signal
 import struct
@@ -32,7 +38,8 @@ build = os.path.abspath(sys.argv[1])
 wide = sys.argv[2] == "8"
 build32, build64 = (os.path.abspath(a) for a in sys.argv[3:5])
 here = os.path.dirname(os.path.abspath(__file__))
-linux = os.path.join(os.path.dirname(here), "linux")
+source = os.path.dirname(here)
+linux = os.path.join(source, "linux")
 work = os.path.join(build, "desktop-test")
 exe = os.path.join(build, "tokvin.exe")
 
@@ -102,9 +109,23 @@ shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work, mode=0o700)
 prefix = os.path.join(work, "prefix")
 
-# -- F1 under make run's setup -----------------------------------------------
-run = launch(prefix)
-main = wait_for(lambda: windows(" BPM - Tokvin"), 120)
+def close(proc, window, prefix):
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], stderr=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", "alt+F4"])
+    try:
+        return proc.wait(60) == 0
+    except subprocess.TimeoutExpired:
+        kill_hard(proc, prefix)
+        return False
+
+
+# -- two starts at once, then F1 under make run's setup -------------------------
+run, second = launch(prefix), launch(prefix)
+both = wait_for(lambda: (lambda w: w if len(w) == 2 else None)(windows(" BPM - Tokvin")), 120)
+check(both is not None, "two starts at once on a fresh prefix: both windows show")
+if both:
+    check(close(second, both[1], prefix) or close(second, both[0], prefix), "one of them closed again")
+main = wait_for(lambda: windows(" BPM - Tokvin"), 20)
 check(main is not None, "the launcher shows Tokvin's window")
 if main:
     # no window manager: the focus is given by hand, once the window takes it
@@ -151,32 +172,24 @@ check(out.returncode != 0 and len(lines) == 1 and "Exec format error" in lines[0
       "a Wine that cannot start is named in one line: " + " | ".join(lines))
 
 # -- installed for one user ---------------------------------------------------
-home = os.path.join(work, "home")
+# a home as people have them: spaces, an apostrophe, an ampersand
+home = os.path.join(work, "Jo's home & studio")
 local = os.path.join(home, ".local")
-user = dict(env, HOME=home)
-user.pop("XDG_DATA_HOME", None)
-installer = os.path.join(here, "..", "linux", "install.sh")
+user = {k: v for k, v in env.items() if not k.startswith("MAKE") and k not in ("MFLAGS", "XDG_DATA_HOME")}
+user["HOME"] = home
 settings = os.path.join(local, "share", "tokvin")
 
 
-def install(*args, **extra):
-    return subprocess.run([installer] + list(args), env=dict(user, **extra), capture_output=True, text=True)
+def make(target, **extra):
+    """make install or uninstall, as the user types it in the checkout."""
+    return subprocess.run(["make", "--no-print-directory", target] + ["%s=%s" % kv for kv in extra.items()],
+                          cwd=source, env=user, capture_output=True, text=True)
 
 
 def start_installed():
     log = open(os.path.join(work, "launcher.log"), "a")
     return subprocess.Popen([os.path.join(local, "bin", "tokvin")], env=user, stdout=log, stderr=log,
                             start_new_session=True)
-
-
-def close(proc, window):
-    subprocess.run(["xdotool", "windowfocus", "--sync", window], stderr=subprocess.DEVNULL)
-    subprocess.run(["xdotool", "key", "alt+F4"])
-    try:
-        return proc.wait(60) == 0
-    except subprocess.TimeoutExpired:
-        kill_hard(proc, os.path.join(settings, "wine"))
-        return False
 
 
 def installed_files():
@@ -186,15 +199,36 @@ def installed_files():
     return {f for f in found if not f.startswith("share/tokvin/")}
 
 
+def listing():
+    found = set()
+    for root, dirs, names in os.walk(home):
+        found.update(os.path.relpath(os.path.join(root, n), home) for n in dirs + names)
+    return found
+
+
+def made_by_us(path):
+    """Left in the home and not the desktop's: anything but the sound
+    server's client folder and empty standard folders of ~/.local."""
+    full = os.path.join(home, path)
+    if path == ".config" or path.startswith(".config/pulse"):
+        return False
+    return not (path.startswith(".local") and os.path.isdir(full)
+                and not any(names for _, _, names in os.walk(full)))
+
+
 os.makedirs(home)
-out = install("install", build32, build64, local)
-check(out.returncode == 0, "make install as a user: " + out.stdout.strip() + out.stderr.strip())
+before = listing()
+out = make("install")
+check(out.returncode == 0, "make install as a user: " + out.stdout.strip()[-300:] + out.stderr.strip()[-300:])
+check(os.path.exists(os.path.join(settings, "wine", ".tokvin-ready")),
+      "make install made the Wine prefix ready, so the first start is quick")
 entry = os.path.join(local, "share", "applications", "tokvin.desktop")
 valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
 check(valid.returncode == 0 and not valid.stdout.strip(), "desktop-file-validate accepts the entry " + valid.stdout)
 text = open(entry, encoding="utf-8").read() if os.path.exists(entry) else ""
 launcher = os.path.join(local, "bin", "tokvin")
-check('Exec="%s"' % launcher in text and os.access(launcher, os.X_OK), "the entry starts the launcher")
+check('Exec="%s"' % launcher.replace("\\", "\\\\") in text and os.access(launcher, os.X_OK),
+      "the entry starts the launcher")
 check("Categories=AudioVideo;Audio;Music;" in text and "Icon=tokvin" in text
       and "Name[de]=" in text and "Comment[de]=" in text, "categories, icon, German and English texts")
 for size in (16, 32, 48, 128):
@@ -207,6 +241,10 @@ app = start_installed()
 main = wait_for(lambda: windows("120 BPM - Tokvin"), 120)
 check(main is not None, "the launcher starts Tokvin, in its own prefix under ~/.local/share/tokvin")
 if main:
+    wm_class = ([l.split("=", 1)[1] for l in text.splitlines() if l.startswith("StartupWMClass=")] or ["?"])[0]
+    tied = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "^%s$" % re.escape(wm_class)],
+                          capture_output=True, text=True).stdout.split()
+    check(main[0] in tied, "the entry's StartupWMClass %s is the window's class" % wm_class)
     # the tempo field has the focus: one arrow up
     subprocess.run(["xdotool", "windowfocus", "--sync", main[0]], stderr=subprocess.DEVNULL)
     subprocess.run(["xdotool", "key", "Up"])
@@ -218,20 +256,25 @@ if main:
     both = wait_for(lambda: (lambda w: w if len(w) == 2 else None)(windows(" BPM - Tokvin")), 60)
     check(both is not None, "a second start while Tokvin is open opens a second window")
     if both:
-        check(close(second, [w for w in both if w != main[0]][0]), "the second one closed")
-    check(close(app, main[0]), "closed with Alt+F4")
-check(install("install", build32, build64, local).returncode == 0, "installed again over it")
+        check(close(second, [w for w in both if w != main[0]][0], os.path.join(settings, "wine")),
+              "the second one closed")
+    check(close(app, main[0], os.path.join(settings, "wine")), "closed with Alt+F4")
+check(make("install").returncode == 0, "installed again over it")
 app = start_installed()
 again = wait_for(lambda: windows(" BPM - Tokvin"), 60)
 check(again is not None and windows("121 BPM - Tokvin") == again, "started again: the tempo is kept")
 if again:
-    close(app, again[0])
+    close(app, again[0], os.path.join(settings, "wine"))
 
-out = install("uninstall", local)
-check(out.returncode == 0 and settings in out.stdout, "make uninstall names where the settings stay: " + out.stdout.strip())
+out = make("uninstall")
+check(out.returncode == 0 and "removed from" in out.stdout and settings in out.stdout,
+      "make uninstall names where the settings stay: " + out.stdout.strip())
 check(not installed_files(), "nothing of the install is left: " + " ".join(sorted(installed_files())))
 check(os.path.exists(os.path.join(settings, "wine", "user.reg")), "the settings stay")
-out = install("uninstall", local, PURGE="1")
-check(out.returncode == 0 and not os.path.exists(settings), "PURGE=1 removes the settings as well")
+out = make("uninstall", PURGE="1")
+check(out.returncode == 0 and "nothing removed" in out.stdout and "removed as well" in out.stdout
+      and not os.path.exists(settings), "PURGE=1 removes the settings as well: " + out.stdout.strip())
+left = sorted(p for p in listing() - before if made_by_us(p))
+check(not left, "the home holds nothing new: " + " ".join(left))
 
 sys.exit(summary())
