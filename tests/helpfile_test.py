@@ -32,7 +32,7 @@ contents = open(os.path.splitext(built)[0] + ".cnt", "rb").read()
 for english in ENGLISH:
     if english != "Contents":
         check(english.encode() not in data + contents, "hlp: no English label %r" % english)
-for german in (b"Kapitel 1: Die Delay-Tabelle", b'"Auf"', "Anschlagstärke".encode("cp1252")):
+for german in (b"Kapitel 1: Die Delay-Tabelle", b'"Auf"', "Anschlagstärke".encode("cp1252"), b"Kein Ton?"):
     check(german in data, "hlp: German text %r present" % german.decode("cp1252"))
 check(b"Titelseite und Inhalt" in contents, "hlp: German contents page")
 check(b"MIDIChannel" in data and b"MIDIDevice" in data, "hlp: registry value names documented")
@@ -80,7 +80,7 @@ check(links and not bad, "chm: all %d links lead to a page and anchor that exist
 visible = html.unescape(" ".join(re.sub(r"<[^>]*>", " ", t) for t in pages.values()) + " " + " ".join(names))
 for english in ENGLISH:
     check(re.search(r"\b%s\b" % re.escape(english.lstrip("&")), visible) is None, "chm: no English label %r" % english)
-for german in ("Kapitel 1: Die Delay-Tabelle", "Anschlagstärke", "MIDIChannel", "„Klick (1/4)“"):
+for german in ("Kapitel 1: Die Delay-Tabelle", "Anschlagstärke", "MIDIChannel", "„Klick (1/4)“", "Kein Ton?"):
     check(german in visible, "chm: German text %r present" % german)
 
 sys.exit(summary())
