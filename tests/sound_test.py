@@ -170,8 +170,10 @@ def figures(x, tempo, ran):
     times = [i * 1000 / RATE for i in at]
     out = {"clicks": len(at), "at": at, "period": period,
            # beats whose sound (100 ms after the beat) came before the switch
-           # was released; the run's edges are known to a few ms only
-           "expected": (int((ran - 150) // period) + 1, int((ran + 50) // period) + 1)}
+           # was released; the driver sees the release up to some tens of ms
+           # late on a loaded machine, so a beat in the run's last 250 ms may
+           # or may not have sounded
+           "expected": (int((ran - 250) // period) + 1, int((ran + 50) // period) + 1)}
     if len(times) >= 3:
         slope, res = fit(times)
         dev = sorted(abs(r) for r in res)
