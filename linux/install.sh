@@ -132,6 +132,8 @@ EOF
     else
         echo "Tokvin was not installed in $dest$prefix: nothing removed."
     fi
+    # a package's files under DESTDIR are no user's: the settings stay
+    [ -z "$dest" ] || return 0
     if [ "${PURGE:-0}" = 1 ]; then
         if [ -d "$settings" ]; then
             # a Tokvin still open there would write its settings back

@@ -32,6 +32,12 @@ fail() {
     exit 1
 }
 
+if [ -z "${DISPLAY:-}" ]; then
+    TOKVIN_XVFB=1; export TOKVIN_XVFB
+    # shellcheck disable=SC2086
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" $opts "$prefix" "$@"
+fi
+
 mkdir -p "$prefix"
 WINEPREFIX=$(cd "$prefix" && pwd)
 WINEDEBUG=${WINEDEBUG:--all}
@@ -39,12 +45,6 @@ WINEDEBUG=${WINEDEBUG:--all}
 # Wine's own in the user's desktop; a user's own overrides come last and win.
 WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
-
-if [ -z "${DISPLAY:-}" ]; then
-    TOKVIN_XVFB=1; export TOKVIN_XVFB
-    # shellcheck disable=SC2086
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" $opts "$prefix" "$@"
-fi
 
 loader=$(command -v wine) || fail "Wine is not installed (make installs it)"
 version=$(wine --version 2>&1) ||
