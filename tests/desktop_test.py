@@ -67,6 +67,11 @@ def windows(name):
     return out.stdout.split()
 
 
+def two_windows():
+    """Both of two Tokvin windows, once they show."""
+    return wait_for(lambda: (lambda w: w if len(w) == 2 else None)(windows(" BPM - Tokvin")), 120)
+
+
 def launch(prefix):
     """make run's launcher, in a process group of its own."""
     return subprocess.Popen([os.path.join(linux, "launch.sh"), exe, exe, prefix], env=env,
@@ -125,7 +130,7 @@ def close(proc, window, prefix):
 
 # -- two starts at once, then F1 under make run's setup -------------------------
 run, second = launch(prefix), launch(prefix)
-both = wait_for(lambda: (lambda w: w if len(w) == 2 else None)(windows(" BPM - Tokvin")), 120)
+both = two_windows()
 check(both is not None, "two starts at once on a fresh prefix: both windows show")
 if both:
     # whichever start it belongs to, that one ends; the other goes on
@@ -187,6 +192,7 @@ local = os.path.join(home, ".local")
 user = {k: v for k, v in env.items() if not k.startswith("MAKE") and k not in ("MFLAGS", "XDG_DATA_HOME")}
 user["HOME"] = home
 settings = os.path.join(local, "share", "tokvin")
+user_prefix = os.path.join(settings, "wine")
 
 
 def make(target, **extra):
@@ -229,7 +235,7 @@ os.makedirs(home)
 before = listing()
 out = make("install")
 check(out.returncode == 0, "make install as a user: " + out.stdout.strip()[-300:] + out.stderr.strip()[-300:])
-check(os.path.exists(os.path.join(settings, "wine", ".tokvin-ready")),
+check(os.path.exists(os.path.join(user_prefix, ".tokvin-ready")),
       "make install made the Wine prefix ready, so the first start is quick")
 entry = os.path.join(local, "share", "applications", "tokvin.desktop")
 valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
@@ -262,24 +268,23 @@ if main:
     # started again while open: a second window, as on Windows, in the
     # same prefix and server
     second = start_installed()
-    both = wait_for(lambda: (lambda w: w if len(w) == 2 else None)(windows(" BPM - Tokvin")), 60)
+    both = two_windows()
     check(both is not None, "a second start while Tokvin is open opens a second window")
     if both:
-        check(close(second, [w for w in both if w != main[0]][0], os.path.join(settings, "wine")),
-              "the second one closed")
-    check(close(app, main[0], os.path.join(settings, "wine")), "closed with Alt+F4")
+        check(close(second, [w for w in both if w != main[0]][0], user_prefix), "the second one closed")
+    check(close(app, main[0], user_prefix), "closed with Alt+F4")
 check(make("install").returncode == 0, "installed again over it")
 app = start_installed()
 again = wait_for(lambda: windows(" BPM - Tokvin"), 60)
 check(again is not None and windows("121 BPM - Tokvin") == again, "started again: the tempo is kept")
 if again:
-    close(app, again[0], os.path.join(settings, "wine"))
+    close(app, again[0], user_prefix)
 
 out = make("uninstall")
 check(out.returncode == 0 and "removed from" in out.stdout and settings in out.stdout,
       "make uninstall names where the settings stay: " + out.stdout.strip())
 check(not installed_files(), "nothing of the install is left: " + " ".join(sorted(installed_files())))
-check(os.path.exists(os.path.join(settings, "wine", "user.reg")), "the settings stay")
+check(os.path.exists(os.path.join(user_prefix, "user.reg")), "the settings stay")
 out = make("uninstall", PURGE="1")
 check(out.returncode == 0 and "nothing removed" in out.stdout and "removed as well" in out.stdout
       and not os.path.exists(settings), "PURGE=1 removes the settings as well: " + out.stdout.strip())
