@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 #include <htmlhelp.h>
+#include <delayimp.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -476,6 +477,94 @@ int GetRecentData(void)
 }
 
 /* ---------------------------------------------------------------------
+   Windows' own DLLs
+   --------------------------------------------------------------------- */
+
+/* A DLL of Windows' own, from the system folder only: the program's folder
+   comes first in the usual search, and a download folder may hold anything.
+   Vista and 7 without KB2533623 do not know the flag and refuse it with
+   ERROR_INVALID_PARAMETER; there the full path does the same. */
+static HMODULE LoadSystemLibrary(const char *name)
+{
+    char    path[MAX_PATH];
+    HMODULE hLib;
+    UINT    len;
+
+    hLib = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (hLib || GetLastError() != ERROR_INVALID_PARAMETER)
+        return hLib;
+    len = GetSystemDirectoryA(path, sizeof path);
+    if (len == 0 || len + 1 + strlen(name) >= sizeof path)
+        return NULL;
+    path[len] = '\\';
+    strcpy(path + len + 1, name);
+    return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+/* winmm.dll and comctl32.dll are not among Windows' KnownDLLs: imported
+   the usual way, they would be looked for in the program's folder first,
+   and a DLL of that name lying there (a download folder may hold anything)
+   would run before WinMain. Both are delay-loaded instead (CMakeLists.txt):
+   the first call into each comes here, and the DLL is taken from the
+   system folder only (with the manifest beside the program, comctl32 6
+   still comes from the side-by-side store).
+   Should the system folder not give it, the program ends here, with the
+   status the loader would have ended it with, and before the helper could
+   fall back to the usual search. Both are first called during start-up
+   (InitCommonControlsEx, midiOutGetNumDevs), so that is where a missing
+   one ends it, never in the middle of a click. */
+static FARPROC WINAPI DelayLoadNotify(unsigned dliNotify, PDelayLoadInfo pdli)
+{
+    HMODULE hLib;
+
+    if (dliNotify != dliNotePreLoadLibrary)
+        return NULL;
+    hLib = LoadSystemLibrary(pdli->szDll);
+    if (hLib == NULL)
+        ExitProcess((UINT)STATUS_DLL_NOT_FOUND);
+    return (FARPROC)(void *)hLib;
+}
+
+/* A function missing from the DLL: every Windows has those we call. */
+static FARPROC WINAPI DelayLoadFailure(unsigned dliNotify, PDelayLoadInfo pdli)
+{
+    (void)pdli;
+    ExitProcess((UINT)(dliNotify == dliFailGetProc ? STATUS_ENTRYPOINT_NOT_FOUND : STATUS_DLL_NOT_FOUND));
+    return NULL;
+}
+
+/* Microsoft's delayimp.h declares the hooks const, MinGW-w64's does not. */
+#ifdef _MSC_VER
+#define DELAYHOOK const
+#else
+#define DELAYHOOK
+#endif
+extern "C" {
+DELAYHOOK PfnDliHook __pfnDliNotifyHook2 = DelayLoadNotify;
+DELAYHOOK PfnDliHook __pfnDliFailureHook2 = DelayLoadFailure;
+}
+
+/* What Windows' own DLLs load on the program's behalf (comctl32 6 loads the
+   theme DLL, for one) comes from the system folder too. Windows 8 on, and 7
+   with KB2533623, can be told so; before that, the current folder at least
+   is taken out of the search. */
+static void SearchSystemFolderOnly(void)
+{
+    typedef BOOL (WINAPI *SETDEFAULTDLLDIRSPROC)(DWORD);
+    typedef BOOL (WINAPI *SETDLLDIRPROC)(LPCSTR);
+    HMODULE               hKernel = GetModuleHandleA("kernel32.dll");
+    SETDEFAULTDLLDIRSPROC setDefaultDirs;
+    SETDLLDIRPROC         setDllDir;
+
+    setDefaultDirs = (SETDEFAULTDLLDIRSPROC)(void (*)(void))GetProcAddress(hKernel, "SetDefaultDllDirectories");
+    if (setDefaultDirs && setDefaultDirs(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    setDllDir = (SETDLLDIRPROC)(void (*)(void))GetProcAddress(hKernel, "SetDllDirectoryA");
+    if (setDllDir)
+        setDllDir("");
+}
+
+/* ---------------------------------------------------------------------
    Help
    --------------------------------------------------------------------- */
 
@@ -546,27 +635,6 @@ static void HelpFilePath(char *path, size_t size, const char *name)
 {
     if (!ShortHelpPath(path, size, name))
         MakeHelpPath(path, size, g_AppPath, name);
-}
-
-/* A DLL of Windows' own, from the system folder only: the program's folder
-   comes first in the usual search, and a download folder may hold anything.
-   Vista and 7 without KB2533623 do not know the flag and refuse it with
-   ERROR_INVALID_PARAMETER; there the full path does the same. */
-static HMODULE LoadSystemLibrary(const char *name)
-{
-    char    path[MAX_PATH];
-    HMODULE hLib;
-    UINT    len;
-
-    hLib = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (hLib || GetLastError() != ERROR_INVALID_PARAMETER)
-        return hLib;
-    len = GetSystemDirectoryA(path, sizeof path);
-    if (len == 0 || len + 1 + strlen(name) >= sizeof path)
-        return NULL;
-    path[len] = '\\';
-    strcpy(path + len + 1, name);
-    return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 /* HTML Help is loaded when it is first wanted, so that Tokvin still starts
@@ -723,6 +791,7 @@ int WINAPI WinMain(HINSTANCE hinst, HINSTANCE hinstPrev, LPSTR lpCmdLine, int nC
     (void)hinstPrev;
     (void)lpCmdLine;
     (void)nCmdShow;
+    SearchSystemFolderOnly();
     g_SetProcessInfo = (SETPROCINFOPROC)(void (*)(void))
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessInformation");
     icc.dwSize = sizeof icc;

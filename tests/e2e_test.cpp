@@ -274,6 +274,52 @@ TEST_CASE("F1 loads HTML Help and its HTML engine from the system folder, never 
     CHECK(s.app().close() == 0);
 }
 
+// Wine told to take a DLL found beside tokvin.exe before its own, as
+// Windows does with any DLL that is not a KnownDLL.
+struct NativeFirst {
+    const char *key = "Software\\Wine\\AppDefaults\\tokvin.exe\\DllOverrides";
+    NativeFirst()
+    {
+        HKEY h;
+        REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) == ERROR_SUCCESS);
+        for (const char *dll : {"winmm", "comctl32"})
+            RegSetValueExA(h, dll, 0, REG_SZ, reinterpret_cast<const BYTE *>("native,builtin"), 15);
+        RegCloseKey(h);
+    }
+    ~NativeFirst() { RegDeleteKeyA(HKEY_CURRENT_USER, key); }
+};
+
+TEST_CASE("DLLs planted beside the program are never loaded, even where Wine is told to prefer them")
+{
+    StoreSource(BITMIDI);
+    Installed folder({});
+    std::wstring build = Widen(TokvinPath());
+    build.erase(build.find_last_of(L'\\') + 1);
+    folder.add(build + L"tests\\planted.dll", L"winmm.dll");
+    folder.add(build + L"tests\\planted.dll", L"comctl32.dll");
+    bool manifest = true;
+    SUBCASE("with the manifest beside it") {}
+    SUBCASE("the program copied alone") {
+        manifest = false;
+        DeleteFileW((folder.dir + L"tokvin.exe.manifest").c_str());
+    }
+    NativeFirst nativeFirst;
+    Session s({}, folder.exe());
+    s.post(BCLICK);
+    REQUIRE(s.until([&] { return Data(s.midi(), kNoteOn).size() >= 2; }));   // through Wine's own winmm
+    CHECK((LoadedFrom(s.app().pi.dwProcessId, "comctl32.dll").find("\\winsxs\\") != std::string::npos) == manifest);
+    int fromSystem = 0;
+    for (const Call &c : s.calls("LoadLibraryExA"))
+        if (c.args.find("\"winmm.dll\"") != std::string::npos || c.args.find("\"comctl32.dll\"") != std::string::npos)
+            fromSystem += std::strtoull(c.args.substr(c.args.rfind(',') + 1).c_str(), nullptr, 16) == LOAD_LIBRARY_SEARCH_SYSTEM32;
+    CHECK(fromSystem == 2);
+    CHECK(s.app().close() == 0);
+    for (const wchar_t *mark : {L"winmm.dll.loaded", L"comctl32.dll.loaded"}) {
+        CHECK_FALSE(folder.has(mark));
+        DeleteFileW((folder.dir + mark).c_str());
+    }
+}
+
 TEST_CASE("closed while the MIDI open error is shown: saved once, no timer afterwards, exit code 0")
 {
     StoreSource(BITMIDI);

@@ -3,6 +3,8 @@
 
 #include <doctest.h>
 
+#include <tlhelp32.h>
+
 static const char kKey[] = "Software\\Tokvin";
 
 std::string TokvinPath()
@@ -197,4 +199,49 @@ bool ReadDword(const char *name, DWORD *value)
 {
     DWORD size = sizeof *value, type = 0;
     return RegGetValueA(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_DWORD, &type, value, &size) == ERROR_SUCCESS;
+}
+
+Installed::Installed(std::initializer_list<const char *> files, const std::wstring &name)
+{
+    std::wstring exe = Widen(TokvinPath()), build = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    dir = tmp + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    add(exe, L"tokvin.exe");
+    add(exe + L".manifest", L"tokvin.exe.manifest");
+    for (const char *f : files)
+        add(build + Widen(f), Widen(f));
+}
+
+Installed::~Installed()
+{
+    for (const std::wstring &f : files_)
+        DeleteFileW((dir + f).c_str());
+    RemoveDirectoryW(dir.c_str());
+}
+
+void Installed::add(const std::wstring &from, const std::wstring &as)
+{
+    files_.push_back(as);
+    REQUIRE(CopyFileW(from.c_str(), (dir + as).c_str(), FALSE));
+}
+
+bool Installed::has(const std::wstring &name) const
+{
+    return GetFileAttributesW((dir + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string LoadedFrom(DWORD pid, const char *name)
+{
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    REQUIRE(snap != INVALID_HANDLE_VALUE);
+    MODULEENTRY32 m = {};
+    m.dwSize = sizeof m;
+    std::string path;
+    for (BOOL more = Module32First(snap, &m); more && path.empty(); more = Module32Next(snap, &m))
+        if (lstrcmpiA(m.szModule, name) == 0)
+            path = CharLowerA(m.szExePath);
+    CloseHandle(snap);
+    return path;
 }

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 // Full path of tokvin.exe in the build tree (the folder above the tests).
 std::string TokvinPath();
@@ -61,6 +63,25 @@ HWND FindTopWindow(const std::string &part);
 
 // A child window (at any depth) whose text contains part, or null.
 HWND FindChildWithText(HWND parent, const std::string &part);
+
+// tokvin.exe and its manifest copied into a folder of its own (under the
+// temporary folder), with the given files of the build folder; removed again
+// with everything put there.
+struct Installed {
+    std::wstring dir;
+    explicit Installed(std::initializer_list<const char *> files, const std::wstring &name = L"tokvin-install");
+    ~Installed();
+    Installed(const Installed &) = delete;
+    Installed &operator=(const Installed &) = delete;
+    void add(const std::wstring &from, const std::wstring &as);   // any file, under a name of its own
+    bool has(const std::wstring &name) const;
+    std::wstring exe() const { return dir + L"tokvin.exe"; }
+private:
+    std::vector<std::wstring> files_;
+};
+
+// Where a running process has the DLL 'name' from, lower case; empty if not loaded.
+std::string LoadedFrom(DWORD pid, const char *name);
 
 // Deletes HKCU\Software\Tokvin or sets one of its DWORD values.
 void ClearSettings();

@@ -5,7 +5,6 @@
 #include "exe.h"
 
 #include <mmsystem.h>
-#include <tlhelp32.h>
 #include "resource.h"
 
 #include <cstring>
@@ -107,21 +106,6 @@ BOOL CALLBACK AddType(HMODULE, LPSTR type, LONG_PTR out)
 {
     reinterpret_cast<std::vector<UINT_PTR> *>(out)->push_back(reinterpret_cast<UINT_PTR>(type));
     return TRUE;
-}
-
-// Where a running process has the DLL 'name' from, lower case; empty if not loaded.
-std::string LoadedFrom(DWORD pid, const char *name)
-{
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
-    REQUIRE(snap != INVALID_HANDLE_VALUE);
-    MODULEENTRY32 m = {};
-    m.dwSize = sizeof m;
-    std::string path;
-    for (BOOL more = Module32First(snap, &m); more && path.empty(); more = Module32Next(snap, &m))
-        if (lstrcmpiA(m.szModule, name) == 0)
-            path = CharLowerA(m.szExePath);
-    CloseHandle(snap);
-    return path;
 }
 
 } // namespace
@@ -320,32 +304,6 @@ TEST_CASE("F1 with the compiled HTML Help beside the program: one help window, c
     CHECK(app.close() == 0);
     CHECK_FALSE(IsWindow(help));
 }
-
-// tokvin.exe and its manifest copied into a folder of its own, with the
-// given help files.
-struct Installed {
-    std::wstring dir;
-    explicit Installed(std::initializer_list<const char *> files, const std::wstring &name = L"tokvin-install")
-    {
-        std::wstring exe = Widen(TokvinPath()), build = exe.substr(0, exe.find_last_of(L'\\') + 1);
-        wchar_t tmp[MAX_PATH];
-        GetTempPathW(MAX_PATH, tmp);
-        dir = tmp + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(dir.c_str(), nullptr);
-        REQUIRE(CopyFileW(exe.c_str(), (dir + L"tokvin.exe").c_str(), FALSE));
-        REQUIRE(CopyFileW((exe + L".manifest").c_str(), (dir + L"tokvin.exe.manifest").c_str(), FALSE));
-        for (const char *f : files)
-            REQUIRE(CopyFileW((build + Widen(f)).c_str(), (dir + Widen(f)).c_str(), FALSE));
-    }
-    ~Installed()
-    {
-        const wchar_t *all[] = {L"tokvin.exe", L"tokvin.exe.manifest", L"tokvin_d.hlp", L"tokvin_d.cnt", L"tokvin_d.chm"};
-        for (const wchar_t *f : all)
-            DeleteFileW((dir + f).c_str());
-        RemoveDirectoryW(dir.c_str());
-    }
-    std::wstring exe() const { return dir + L"tokvin.exe"; }
-};
 
 TEST_CASE("F1 without the compiled HTML Help, or without an HTML engine to draw it: the WinHelp file")
 {

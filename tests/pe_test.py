@@ -2,7 +2,9 @@
 """The built tokvin.exe as a Windows user can check it, without running
 it: a GUI program for the build's processor (PE32 x86, or PE32+ x86-64 with
 high-entropy ASLR) with ASLR and DEP, no section both writable and
-executable, imports from Windows' own DLLs only, within 64 KiB, and its
+executable, imports at load time from Windows' KnownDLLs only (never
+winmm.dll or comctl32.dll, which Windows would seek in the program's
+folder first), within 64 KiB, and its
 resources: the dialog 100 and the icon group 900 with its nine images, in
 German (Germany), and nothing else. The application manifest that Windows
 10 and 11 read lies beside it (tokvin.exe.manifest): common controls 6,
@@ -14,7 +16,9 @@ import struct
 import sys
 import xml.etree.ElementTree as ET
 
-ALLOWED = {"kernel32.dll", "user32.dll", "comctl32.dll", "winmm.dll", "advapi32.dll", "msvcrt.dll"}
+# Windows' KnownDLLs among those the program uses: only these are never
+# looked for in the program's folder. winmm and comctl32 are delay-loaded.
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll"}
 HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100
 RELOCS_STRIPPED = 0x0001
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
@@ -77,7 +81,8 @@ while True:
         break
     dlls.append(cstr(rva_to_off(entry[3])).lower())
     off += 20
-check(set(dlls) <= ALLOWED, "imports only Windows' own DLLs: " + ", ".join(sorted(dlls)))
+check(set(dlls) <= KNOWN_DLLS, "imports only Windows' KnownDLLs: " + ", ".join(sorted(dlls)))
+check(not {"winmm.dll", "comctl32.dll"} & set(dlls), "winmm.dll and comctl32.dll not imported at load time")
 check(len(data) <= 64 * 1024, "size %d bytes, within 64 KiB" % len(data))
 
 # Resources: type -> name -> language -> data (RVA, size)

@@ -48,7 +48,7 @@ void StoreSource(DWORD flags, DWORD tempo)
     StoreDword("Tempo", tempo);
 }
 
-Session::Session(const std::vector<std::string> &driverFlags)
+Session::Session(const std::vector<std::string> &driverFlags, const std::wstring &exe)
 {
     // the trace goes to the test's own stderr, which CTest sends to a file
     const char *trace = std::getenv("TOKVIN_TRACE");
@@ -62,21 +62,30 @@ Session::Session(const std::vector<std::string> &driverFlags)
     logPath_ = std::string(tmp) + "tkloop-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++run) + ".log";
     DeleteFileA(logPath_.c_str());
 
+    // Wine's winmm loads it as Windows loads drivers, from the system
+    // folder: the program keeps its own folder out of every DLL search
+    char sys[MAX_PATH];
+    GetSystemDirectoryA(sys, sizeof sys);
+    std::string driver = TokvinPath(), installed = std::string(sys) + "\\winetkloop.drv";
+    driver.replace(driver.find_last_of('\\') + 1, std::string::npos, "winetkloop.drv");
+    CopyFileA(driver.c_str(), installed.c_str(), FALSE);     // in use by a run still ending: there already
+    REQUIRE(GetFileAttributesA(installed.c_str()) != INVALID_FILE_ATTRIBUTES);
     SetWineValue("Software\\Wine\\Drivers", "Audio", "tkloop");
     SetWineValue("Software\\Wine\\Debug", "RelayInclude",
                  "winmm.sndPlaySoundA;kernel32.Beep;kernelbase.Beep;winmm.midiOutShortMsg;"
                  "winmm.timeBeginPeriod;winmm.timeEndPeriod;"
                  "kernel32.SetProcessInformation;kernelbase.SetProcessInformation;"
                  "kernel32.LoadLibraryA;kernelbase.LoadLibraryA;kernel32.LoadLibraryExA;kernelbase.LoadLibraryExA");
-    // calls made by the program itself, not those among Wine's own DLLs
-    SetWineValue("Software\\Wine\\Debug", "RelayFromInclude", "tokvin");
+    // calls made by the program itself, not those among Wine's own DLLs;
+    // its imports are bound under the file's full name
+    SetWineValue("Software\\Wine\\Debug", "RelayFromInclude", "tokvin;tokvin.exe");
     SetEnvironmentVariableA("TKLOOP_LOG", logPath_.c_str());
     for (const char *f : kDriverFlags)
         SetEnvironmentVariableA(f, nullptr);
     for (const auto &f : driverFlags)
         SetEnvironmentVariableA(f.c_str(), "1");
     SetEnvironmentVariableA("WINEDEBUG", "+timestamp,+relay");
-    app_ = new Tokvin();
+    app_ = exe.empty() ? new Tokvin() : new Tokvin(exe);
     SetEnvironmentVariableA("WINEDEBUG", "-all");
 }
 

@@ -32,9 +32,9 @@ struct Box {
 };
 
 struct Session {
-    // Starts Tokvin with the given settings; failure injection by the
-    // driver's variables, e.g. {"TKLOOP_OPENFAIL"}.
-    explicit Session(const std::vector<std::string> &driverFlags = {});
+    // Starts Tokvin (the built one, or exe) with the given settings;
+    // failure injection by the driver's variables, e.g. {"TKLOOP_OPENFAIL"}.
+    explicit Session(const std::vector<std::string> &driverFlags = {}, const std::wstring &exe = L"");
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
