@@ -761,13 +761,31 @@ static void OnCommand(HWND hDlg, WPARAM wParam)
     }
 }
 
-static void OnClose(HWND hDlg)
+/* What every end of Tokvin does while the window is still there: the click
+   off, with its last note ended and the device given back, the help
+   closed, the settings stored. */
+static void StopAndSave(void)
 {
     g_ClickOn = 0;
     SetClick();
     CloseHelp();
     SaveRecentData();
+}
+
+static void OnClose(HWND hDlg)
+{
+    StopAndSave();
     EndDialog(hDlg, 0);
+}
+
+/* Shutdown, restart or sign-out: no close comes, and the process ends once
+   this returns. An end that was called off changes nothing. */
+static void OnEndSession(HWND hDlg, WPARAM ending)
+{
+    if (!ending)
+        return;
+    StopAndSave();
+    CheckDlgButton(hDlg, BCLICK, BST_UNCHECKED);
 }
 
 INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -780,6 +798,7 @@ INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_NOTIFY:     OnTempoNotify(hwndDlg, lParam);         return FALSE;
     case WM_HELP:       OpenHelpFileX(hwndDlg, 0);              return FALSE;
     case WM_CLOSE:      OnClose(hwndDlg);                       return TRUE;
+    case WM_ENDSESSION: OnEndSession(hwndDlg, wParam);          return FALSE;
     default:            return FALSE;
     }
 }

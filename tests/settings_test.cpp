@@ -76,6 +76,24 @@ TEST_CASE("a first run loads nothing and its close writes all six values")
     CHECK(Stored() == Values(0, 120));
 }
 
+TEST_CASE("Windows ends the session: stored as at a close, the click stopped; an end called off changes nothing")
+{
+    FreshStart();
+    Started w;
+    w.type("126");
+    w.click(RAD_MIDI);
+    w.click(BCLICK);
+    CHECK(SendMessageA(w.h, WM_QUERYENDSESSION, 0, 0) != 0);      // not refused
+    SendMessageA(w.h, WM_ENDSESSION, FALSE, 0);
+    CHECK(Stored().empty());
+    CHECK(g_ClickOn == 1);
+    fake.log.clear();
+    SendMessageA(w.h, WM_ENDSESSION, TRUE, 0);
+    CHECK(Stored() == Values(BITMIDI, 126));
+    CHECK(fake.log == std::vector<std::string>{"killtimer 41", "timeEndPeriod 1", "msg 99 4B 00 00", "close"});
+    CHECK_FALSE(w.checked(BCLICK));
+}
+
 TEST_CASE("tempo and source survive a close and a new start")
 {
     FreshStart();
