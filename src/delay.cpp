@@ -219,6 +219,24 @@ void OnTempoEdit(HWND hDlg)
    Click
    --------------------------------------------------------------------- */
 
+/* An open error box leaves the window usable. Its open is the only one:
+   what would open the device meanwhile (MIDI chosen again, the click
+   switched off and on) waits for it, and MIDI chosen meanwhile is taken
+   when it is done (s_MidiPending). */
+static int s_MidiOpening;
+static int s_MidiPending;
+
+/* Opens the click's MIDI device; 0 where another open is under way. */
+static int OpenClickMidi(void)
+{
+    if (s_MidiOpening)
+        return 0;
+    s_MidiOpening = 1;
+    OpenMidi(g_MidiDev);
+    s_MidiOpening = 0;
+    return 1;
+}
+
 static void EndClickNote(void)
 {
     g_NoteOn = 0;
@@ -240,7 +258,9 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
         g_TicFlag = 1;
         g_TimerCnt = 0;
         g_OldTimer = dwTime;
-        if (g_UseMidi) {
+        /* while an open of the device waits on its error box, the beats
+           send nothing: a send now would fail and pile a box on that box */
+        if (g_UseMidi && !s_MidiOpening) {
             /* before the send: an error box lets later ticks run meanwhile */
             g_NoteOn = g_MidiOpen;
             MidiNoteOn(g_MidiNote, g_MidiVelo, g_MidiChan);
@@ -312,7 +332,7 @@ UINT_PTR SetClick(void)
             return g_TimerID;
         g_BeatFresh = 1;
         if (g_UseMidi)
-            OpenMidi(g_MidiDev);
+            OpenClickMidi();
         /* the open error box lets the user switch the click again
            before we get here */
         if (!g_ClickOn || g_TimerID)
@@ -336,6 +356,8 @@ UINT_PTR SetClick(void)
     return 0;
 }
 
+static void ChooseMidi(HWND hDlg);
+
 void OnClickSwitch(HWND hDlg)
 {
     int on = (int)SendDlgItemMessageA(hDlg, BCLICK, BM_GETCHECK, 0, 0);
@@ -347,6 +369,11 @@ void OnClickSwitch(HWND hDlg)
     g_ClickOn = on;
     g_Tick = (DWORD)GetDelay(g_Tempo);
     g_TimerID = SetClick();
+    /* MIDI chosen while this start's open error box was up */
+    if (s_MidiPending && !s_MidiOpening) {
+        s_MidiPending = 0;
+        ChooseMidi(hDlg);
+    }
 }
 
 /* ---------------------------------------------------------------------
@@ -370,9 +397,6 @@ static void CheckSource(HWND hDlg, int off1, int off2, int on)
     SetSourceCheck(hDlg, on, 1);
 }
 
-/* MIDI chosen while its device is being opened: a later choice wins */
-static int s_MidiPending;
-
 void OnSourceAudio(HWND hDlg)
 {
     s_MidiPending = 0;
@@ -394,6 +418,13 @@ void OnSourceBeep(HWND hDlg)
     CheckSource(hDlg, RAD_AUDIO, RAD_MIDI, RAD_BEEP);
 }
 
+static void ChooseMidi(HWND hDlg)
+{
+    g_UseBeep = 0;
+    g_UseMidi = 1;
+    CheckSource(hDlg, RAD_AUDIO, RAD_BEEP, RAD_MIDI);
+}
+
 void OnSourceMidi(HWND hDlg)
 {
     if (g_UseMidi || s_MidiPending)
@@ -401,17 +432,15 @@ void OnSourceMidi(HWND hDlg)
     sndPlaySoundA(NULL, SND_ASYNC | SND_MEMORY);
     /* The device is only taken while MIDI is the source, and it is taken
        before MIDI sounds: while an open error box is up, the beats must not
-       send to a device that is not open and pile a second box on the first. */
+       send to a device that is not open and pile a second box on the first.
+       A later choice meanwhile wins. */
     if (g_ClickOn && !g_MidiOpen) {
         s_MidiPending = 1;
-        OpenMidi(g_MidiDev);
-        if (!s_MidiPending)
+        if (!OpenClickMidi() || !s_MidiPending)
             return;
         s_MidiPending = 0;
     }
-    g_UseBeep = 0;
-    g_UseMidi = 1;
-    CheckSource(hDlg, RAD_AUDIO, RAD_BEEP, RAD_MIDI);
+    ChooseMidi(hDlg);
 }
 
 /* ---------------------------------------------------------------------

@@ -340,6 +340,27 @@ TEST_CASE("MIDI errors")
         CHECK(g_TimerID == 0);
         CHECK(fake.only("settimer").empty());
     }
+    SUBCASE("switched off and on, Audio and MIDI chosen while the open error is shown: one open, one box") {
+        fake.openResult = MMSYSERR_ALLOCATED;
+        w.click(RAD_MIDI);
+        std::vector<std::string> during;
+        fake.inBox = [&](const std::string &) {
+            fake.inBox = nullptr;
+            w.click(BCLICK);
+            w.click(BCLICK);
+            during = Ticks(1000, 1600);         // MIDI chosen, its open not done: silent
+            w.click(RAD_AUDIO);
+            w.click(RAD_MIDI);
+        };
+        w.click(BCLICK);
+        CHECK(fake.only("open").size() == 1);
+        CHECK(fake.only("box").size() == 1);
+        CHECK(fake.only("settimer").size() == 1);
+        CHECK(during.empty());
+        CHECK(w.checked(RAD_MIDI));
+        CHECK_FALSE(w.checked(RAD_AUDIO));
+        CHECK(Only(Ticks(2000, 2000), kOn).size() == 1);   // no device: sent all the same, and fails
+    }
 }
 
 TEST_CASE("MIDI chosen while the click runs and the device cannot be opened: one box at a time")
