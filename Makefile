@@ -2,6 +2,7 @@
 BUILD    := build
 VERSION  := $(shell sed -n '/^project/s/.*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 DIST     := dist/tokvin-$(VERSION)-win32
+DEB      := dist/tokvin_$(VERSION)-1_all.deb
 BENCH_SECONDS := 20
 # Debian packages, by what needs them (dpkg names). Building and running
 # Tokvin needs BUILD_PACKAGES and RUN_PACKAGES; a virtual display (no
@@ -11,17 +12,18 @@ RUN_PACKAGES   := wine wine32:i386 wine64 fonts-wine libpulse0 libpulse0:i386 xv
 SHOT_PACKAGES  := xdotool imagemagick
 DIST_PACKAGES  := zip unzip
 TEST_PACKAGES  := doctest-dev sndfile-programs p7zip-full tesseract-ocr tesseract-ocr-deu \
-                  desktop-file-utils pulseaudio pulseaudio-utils \
+                  desktop-file-utils pulseaudio pulseaudio-utils lintian \
                   $(SHOT_PACKAGES) $(DIST_PACKAGES)
 ifeq ($(DISPLAY),)
 RUN_PACKAGES += $(SHOT_PACKAGES)
 endif
 
 # PREFIX, DESTDIR and PURGE reach linux/install.sh through the environment,
-# never through a command line of ours: any path stays one word.
-export PREFIX DESTDIR PURGE
+# never through a command line of ours: any path stays one word; so does
+# MIDI_DEVICE (make run MIDI_DEVICE=1) on its way to the launcher.
+export PREFIX DESTDIR PURGE MIDI_DEVICE
 
-.PHONY: all deps deps-dist deps-test build run test bench dist install uninstall clean
+.PHONY: all deps deps-dist deps-test build run test bench dist deb install uninstall clean
 
 all: build
 
@@ -65,8 +67,10 @@ build: deps
 	@cmake --build $(BUILD)/x64 --parallel 2 -- --no-print-directory
 
 # The 32-bit program where this machine runs 32-bit code, else the 64-bit one.
+# MIDI_DEVICE=N stores the MIDI output device first.
 run: build
-	@linux/launch.sh $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
+	@linux/launch.sh $${MIDI_DEVICE:+--midi-device "$$MIDI_DEVICE"} \
+	  $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
 
 # Every program this machine can run, each under its own Wine.
 test: deps-test build
@@ -87,12 +91,19 @@ bench: deps-test build
 	  wine $$0/tests/tokvin_click_bench.exe --no-intro 2>$$0/bench-trace.log && echo && \
 	  python3 tests/sound_test.py $$0 --bench $(BENCH_SECONDS)' $$2
 
-# The release: the program, its help and a short read-me. The same commit
-# always gives the same zip; its checksum is printed to compare against.
+# The release: the program, its help and a short read-me in a zip for
+# Windows, and the Debian package. The same commit always gives the same
+# bytes; the checksums are printed to compare against.
 dist: deps-dist build
 	@tools/mkdist.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
+	@tools/mkdeb.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
 	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
-	@cd dist && sha256sum $(notdir $(DIST)).zip
+	@cd dist && sha256sum $(notdir $(DIST)).zip $(notdir $(DEB))
+
+# The Debian package alone (dpkg-deb, part of every Debian).
+deb: deps build
+	@tools/mkdeb.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
+	@cd dist && sha256sum $(notdir $(DEB))
 
 # For one user, into the desktop's menu (no root needed), with the Wine
 # prefix that keeps the settings made ready; PREFIX and DESTDIR as usual.

@@ -46,11 +46,6 @@ files() {
     for s in $SIZES; do printf '%s\n' "$share/icons/hicolor/${s}x$s/apps/tokvin.png"; done
 }
 
-# a word for sh: in single quotes, each ' as '\''
-sh_quote() {
-    printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"
-}
-
 # an argument of a desktop entry's Exec key: quoted, with ", `, $ and \
 # escaped, then every \ doubled for the string value, and % doubled
 exec_quote() {
@@ -72,16 +67,21 @@ install_files() {
     done
     for f in $SCRIPTS; do install -m 755 "$src/linux/$f" "$lib/$f"; done
 
-    # the settings are the user's, wherever the program was installed
+    # The settings are the user's, wherever the program was installed. The
+    # programs lie in ../lib/tokvin from the launcher, which finds them from
+    # where it is: the same file serves a package, any PREFIX, and a
+    # package unpacked anywhere.
     launcher=$dest$prefix/bin/tokvin
-    {
-        echo '#!/bin/sh'
-        echo '# Tokvin - delay times and metronome, a Windows program run by Wine.'
-        echo '# Stored settings: ${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine'
-        printf 'lib=%s\n' "$(sh_quote "$prefix/lib/tokvin")"
-        echo 'exec "$lib/launch.sh" "$lib/tokvin.exe" "$lib/x64/tokvin.exe" \'
-        echo '    "${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine" "$@"'
-    } > "$launcher"
+    cat > "$launcher" <<'EOF'
+#!/bin/sh
+# Tokvin - delay times and metronome, a Windows program run by Wine.
+# Stored settings: ${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine
+#   tokvin [--midi-device N]    N: the MIDI output device, stored before the start
+bin=$(dirname "$(readlink -f "$0")")
+lib=$(cd "$bin/../lib/tokvin" && pwd) || exit 1
+exec "$lib/launch.sh" "$@" "$lib/tokvin.exe" "$lib/x64/tokvin.exe" \
+    "${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine"
+EOF
     chmod 755 "$launcher"
 
     entry=$dest$share/applications/tokvin.desktop

@@ -5,9 +5,40 @@
 # prefix, which keeps their stored settings; sound is on. Without a display
 # Tokvin runs on a virtual one and a picture of its window is saved.
 #
-#   launch.sh TOKVIN.EXE TOKVIN64.EXE PREFIXDIR [PICTURE.png]
+#   launch.sh [--midi-device N] [--midi-channel N] [--midi-note N]
+#             [--midi-velocity N] TOKVIN.EXE TOKVIN64.EXE PREFIXDIR [PICTURE.png]
+#
+# The options store Tokvin's MIDI settings (MIDIDevice, MIDIChannel,
+# MIDINote, MIDIVelocity) in that prefix before Tokvin starts. Wine numbers
+# the ALSA sequencer's output ports from 0, as "aconnect -o" lists them.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+usage() {
+    echo "usage: tokvin [--midi-device N] [--midi-channel N] [--midi-note N] [--midi-velocity N]" >&2
+    echo "  N counted from 0: device as 'aconnect -o' lists the ports, channel 0..15 (9: channel 10)," >&2
+    echo "  note 0..127, velocity 1..127" >&2
+    exit 2
+}
+settings=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --midi-device=*|--midi-channel=*|--midi-note=*|--midi-velocity=*)
+        option=${1%%=*} value=${1#*=}; shift ;;
+    --midi-device|--midi-channel|--midi-note|--midi-velocity)
+        [ $# -ge 2 ] || usage; option=$1 value=$2; shift 2 ;;
+    -*) usage ;;
+    *)  break ;;
+    esac
+    case $value in ''|*[!0-9]*) usage ;; esac
+    case $option in
+    --midi-device)   name=MIDIDevice ;;
+    --midi-channel)  name=MIDIChannel ;;
+    --midi-note)     name=MIDINote ;;
+    --midi-velocity) name=MIDIVelocity ;;
+    esac
+    settings="$settings $name=$value"
+done
+[ $# -ge 3 ] || usage
 exe32=$1 exe64=$2 prefix=$3 picture=${4:-}
 
 if why=$("$here/wine-arch.sh"); then
@@ -17,6 +48,13 @@ else
     exe=$exe64
     echo "Starting the 64-bit Tokvin, $exe: $why"
 fi
+# names and digits only: split on spaces as they were put together
+for setting in $settings; do
+    "$here/wine-env.sh" -64 -user "$prefix" wine reg add 'HKCU\Software\Tokvin' \
+        /v "${setting%%=*}" /t REG_DWORD /d "${setting#*=}" /f >/dev/null
+    # a Tokvin still open writes its own value back when it is closed
+    echo "Stored $setting in $prefix (with no other Tokvin open, it stays)"
+done
 if [ -n "${DISPLAY:-}" ]; then
     TOKVIN_SOUND=1 exec "$here/wine-env.sh" -64 -user "$prefix" wine "$exe"
 fi

@@ -74,6 +74,18 @@ if [ -n "${wide:-}" ] && grep -q '^#arch=win32' "$WINEPREFIX/system.reg" 2>/dev/
 fi
 if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
     echo "Setting up the Wine prefix $WINEPREFIX ..."
+    # A person's first start: the window takes a quarter of a minute, and a
+    # start from the menu shows nothing else meanwhile. Said at once, in the
+    # desktop entry's languages, where the desktop shows notifications.
+    if [ -n "${user:-}" ] && [ -z "${TOKVIN_XVFB:-}" ] && command -v notify-send >/dev/null 2>&1; then
+        case ${LC_ALL:-${LC_MESSAGES:-${LANG:-}}} in
+        de*) title="Tokvin wird eingerichtet"
+             body="Beim ersten Start dauert es etwa eine halbe Minute, bis das Fenster erscheint." ;;
+        *)   title="Tokvin is being set up"
+             body="On its first start, Tokvin's window takes about half a minute to appear." ;;
+        esac
+        notify-send -a Tokvin -i tokvin "$title" "$body" 9>&- >/dev/null 2>&1 &
+    fi
     wine wineboot -i >/dev/null 2>&1 9>&- || fail "could not set up the Wine prefix $WINEPREFIX (wineboot failed)"
     wineserver -w 9>&-
     [ -f "$WINEPREFIX/system.reg" ] || fail "could not set up the Wine prefix $WINEPREFIX (no registry written)"

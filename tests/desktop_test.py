@@ -17,6 +17,9 @@
   across a close and a reinstall; make uninstall leaves nothing of the
   install but the settings, and PURGE=1 removes those as well: the home
   then holds nothing that Tokvin or its Wine made.
+- The Debian package, unpacked into a folder of the test's own: what it
+  depends on, its desktop entry, and its launcher started by a new user:
+  a notice at once, then the window, in a prefix under that user's home.
 
 Runs inside linux/wine-env.sh (a display). The build's own program: the
 64-bit one is started as on a kernel without 32-bit code.
@@ -290,5 +293,47 @@ check(out.returncode == 0 and "nothing removed" in out.stdout and "removed as we
       and not os.path.exists(settings), "PURGE=1 removes the settings as well: " + out.stdout.strip())
 left = sorted(p for p in listing() - before if made_by_us(p))
 check(not left, "the home holds nothing new: " + " ".join(left))
+
+# -- the Debian package, unpacked, started by a new user -------------------------
+pkg = os.path.join(work, "package")
+version = re.search(r"VERSION ([0-9.]+)", open(os.path.join(source, "CMakeLists.txt")).read()).group(1)
+deb = os.path.join(pkg, "tokvin_%s-1_all.deb" % version)
+made = subprocess.run([os.path.join(source, "tools", "mkdeb.sh"), build32, build64, pkg, version],
+                      capture_output=True, text=True)
+check(made.returncode == 0 and os.path.exists(deb), "the Debian package is made " + made.stderr.strip())
+root = os.path.join(pkg, "root")
+subprocess.run(["dpkg-deb", "-x", deb, root], check=True)
+field = lambda name: subprocess.run(["dpkg-deb", "-f", deb, name], capture_output=True, text=True).stdout.strip()
+relations = " ".join(field(f) for f in ("Depends", "Recommends", "Suggests"))
+tools = [t for t in ("cmake", "mingw", "halibut", "icoutils", "python", "doctest", "tesseract", "lintian",
+                     "sndfile", "p7zip", "desktop-file-utils", "pulseaudio") if t in relations]
+check(field("Depends") == "wine" and not tools, "depends on Wine, names no build or test tool: " + relations)
+entry = os.path.join(root, "usr", "share", "applications", "tokvin.desktop")
+valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
+starts = re.findall(r'^Exec="?([^"\n]*)"?$', open(entry).read() if os.path.exists(entry) else "", re.M)
+check(valid.returncode == 0 and not valid.stdout.strip() and starts == ["/usr/bin/tokvin"]
+      and os.access(root + starts[0], os.X_OK), "the package's entry is valid and starts its launcher " + valid.stdout)
+newcomer = os.path.join(work, "new user's home")
+notify = os.path.join(work, "notify")
+os.makedirs(newcomer)
+os.makedirs(notify)
+with open(os.path.join(notify, "notify-send"), "w") as f:    # what the desktop would show
+    f.write('#!/bin/sh\nprintf "%s\\n" "$*" >> "$(dirname "$0")/shown"\n')
+os.chmod(os.path.join(notify, "notify-send"), 0o755)
+desktop = {k: v for k, v in user.items() if k != "TOKVIN_XVFB"}
+desktop.update(HOME=newcomer, LANG="de_DE.UTF-8", PATH=notify + ":" + user["PATH"])
+started = time.monotonic()
+app = subprocess.Popen([os.path.join(root, "usr", "bin", "tokvin")], env=desktop, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, start_new_session=True)
+shown = wait_for(lambda: os.path.exists(os.path.join(notify, "shown")), 20)
+noticed = time.monotonic() - started
+main = wait_for(lambda: windows("120 BPM - Tokvin"), 120)
+print("first start of the package: notice after %.1f s, window after %.1f s" % (noticed, time.monotonic() - started))
+check(shown and "Tokvin wird eingerichtet" in open(os.path.join(notify, "shown")).read(),
+      "a new user's first start says at once that Tokvin is being set up")
+check(main is not None and os.path.exists(os.path.join(newcomer, ".local", "share", "tokvin", "wine", ".tokvin-ready")),
+      "then the window shows, in a Wine prefix under the new user's home")
+if main:
+    close(app, main[0], os.path.join(newcomer, ".local", "share", "tokvin", "wine"))
 
 sys.exit(summary())
