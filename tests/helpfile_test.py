@@ -23,7 +23,7 @@ epoch = int(sys.argv[5])
 
 
 ENGLISH = ("Chapter", "Section", "Appendix", "Title page", "Contents", "Preamble",
-           "Previous", "Next", "&Up", "Index")
+           "Previous", "Next", "&Up", "&About", "Index")
 
 # --- WinHelp ---------------------------------------------------------------
 data = open(built, "rb").read()
@@ -32,10 +32,12 @@ contents = open(os.path.splitext(built)[0] + ".cnt", "rb").read()
 for english in ENGLISH:
     if english != "Contents":
         check(english.encode() not in data + contents, "hlp: no English label %r" % english)
-for german in (b"Kapitel 1: Die Delay-Tabelle", b'"Auf"', "Anschlagstärke".encode("cp1252"), b"Kein Ton?"):
+for german in (b"Kapitel 1: Die Delay-Tabelle", b'"Nach oben"', b'"Info"', "Anschlagstärke".encode("cp1252"), b"Kein Ton?"):
     check(german in data, "hlp: German text %r present" % german.decode("cp1252"))
 check(b"Titelseite und Inhalt" in contents, "hlp: German contents page")
 check(b"MIDIChannel" in data and b"MIDIDevice" in data, "hlp: registry value names documented")
+# a cross reference is a German noun: "Abschnitt 4.1", never "abschnitt 4.1"
+check(not re.search(rb"\b(abschnitt|kapitel) \d", data), "hlp: cross references capitalised")
 stamp = struct.pack("<HHHI", 0x036C, 33, 1, epoch)
 check(data.count(stamp) == 1, "hlp: stamped with the source's time, not the build time")
 
@@ -80,6 +82,7 @@ check(links and not bad, "chm: all %d links lead to a page and anchor that exist
 visible = html.unescape(" ".join(re.sub(r"<[^>]*>", " ", t) for t in pages.values()) + " " + " ".join(names))
 for english in ENGLISH:
     check(re.search(r"\b%s\b" % re.escape(english.lstrip("&")), visible) is None, "chm: no English label %r" % english)
+check(not re.search(r"\b(abschnitt|kapitel) \d", visible), "chm: cross references capitalised")
 for german in ("Kapitel 1: Die Delay-Tabelle", "Anschlagstärke", "MIDIChannel", "„Klick (1/4)“", "Kein Ton?"):
     check(german in visible, "chm: German text %r present" % german)
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Finishes a help file written by Halibut.
 
-WinHelp (.hlp): the "Up" button gets a German label, and the build time
-that Halibut stamps into the file becomes the given time, so that the same
-source always gives the same bytes. Halibut writes the button with the fixed
-English label "&Up" into the startup macros; "Auf" has the same length, so
-no record of the file changes its size.
+WinHelp (.hlp): the buttons "Up" and "About" get German labels, and the
+build time that Halibut stamps into the file becomes the given time, so
+that the same source always gives the same bytes. Halibut writes both
+buttons with fixed English labels as two neighbouring startup macros of
+the |SYSTEM file; "Nach oben" is longer than "&Up", and the About button
+gives up as many bytes (a shorter button name, "Info"), so that the two
+records together, and every offset after them, keep their size.
 
 HTML Help (.chm): the language of the file becomes German (Germany). Halibut
 marks it British English, and the viewer reads the contents tree in the
@@ -24,10 +26,17 @@ def fail(path, what):
     sys.exit("%s: %s" % (path, what))
 
 
+def macro(text):
+    """A |SYSTEM record of type 4 (a startup macro): type, size, text."""
+    return struct.pack("<HH", 4, len(text) + 1) + text + b"\0"
+
+
 def fix_hlp(path, data, epoch):
-    old, new = b'CB("btn_up","&Up",', b'CB("btn_up","Auf",'
+    old = macro(b'CB("btn_about","&About","About()")') + macro(b'CB("btn_up","&Up","Contents()")')
+    new = macro(b'CB("btn_a","Info","About()")') + macro(b'CB("btn_up","Nach oben","Contents()")')
+    assert len(old) == len(new)
     if data.count(old) != 1:
-        fail(path, "expected one Up button, found %d" % data.count(old))
+        fail(path, "expected the About and Up buttons once, found them %d times" % data.count(old))
     data = data.replace(old, new)
     # |SYSTEM header: magic 0x036C, minor 33, major 1, then the build time
     header = struct.pack("<HHH", 0x036C, 33, 1)
