@@ -509,11 +509,29 @@ int GetRecentData(void)
    Windows' own DLLs
    --------------------------------------------------------------------- */
 
+/* Does the program's manifest send the DLL 'name' to the side-by-side
+   store (comctl32 6)? FindActCtxSectionStringA is there from XP on. */
+static int RedirectedBySxs(const char *name)
+{
+    typedef BOOL (WINAPI *FINDACTCTXPROC)(DWORD, const GUID *, ULONG, LPCSTR, PACTCTX_SECTION_KEYED_DATA);
+    FINDACTCTXPROC            find;
+    ACTCTX_SECTION_KEYED_DATA data;
+
+    find = (FINDACTCTXPROC)(void (*)(void))GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                          "FindActCtxSectionStringA");
+    memset(&data, 0, sizeof data);
+    data.cbSize = sizeof data;
+    return find && find(0, NULL, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &data);
+}
+
 /* A DLL of Windows' own, from the system folder only: the program's folder
    comes first in the usual search, and a download folder may hold anything.
-   Vista and 7 without KB2533623 do not know the flag and refuse it with
-   ERROR_INVALID_PARAMETER; there the full path does the same. */
-static HMODULE LoadSystemLibrary(const char *name)
+   XP, Vista and 7 without KB2533623 do not know the flag and refuse it with
+   ERROR_INVALID_PARAMETER; there the full path does the same, except for a
+   DLL the manifest redirects, which Windows takes from the side-by-side
+   store when it is asked for by name (by its path it would be the system
+   folder's older comctl32). */
+HMODULE LoadSystemLibrary(const char *name)
 {
     char    path[MAX_PATH];
     HMODULE hLib;
@@ -522,6 +540,8 @@ static HMODULE LoadSystemLibrary(const char *name)
     hLib = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (hLib || GetLastError() != ERROR_INVALID_PARAMETER)
         return hLib;
+    if (RedirectedBySxs(name))
+        return LoadLibraryExA(name, NULL, 0);
     len = GetSystemDirectoryA(path, sizeof path);
     if (len == 0 || len + 1 + strlen(name) >= sizeof path)
         return NULL;

@@ -100,6 +100,9 @@ void OnSourceMidi(HWND hDlg);
 int SaveRecentData(void);
 int GetRecentData(void);
 
+/* A DLL of Windows' own, from the system folder (or the side-by-side store) only */
+HMODULE LoadSystemLibrary(const char *name);
+
 /* Help */
 void MakeHelpPath(char *path, size_t size, const char *appPath, const char *name);
 void OpenHelpFileX(HWND hDlg, DWORD id);

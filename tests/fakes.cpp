@@ -117,6 +117,23 @@ MMRESULT WINAPI timeEndPeriod(UINT uPeriod)
     return TIMERR_NOERROR;
 }
 
+static FARPROC Kernel32(const char *name)
+{
+    return GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+}
+
+// the system's own, unless the search flags are refused as before Windows 8
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags)
+{
+    typedef HMODULE (WINAPI *Proc)(LPCSTR, HANDLE, DWORD);
+    fake.log.push_back(Format("load %s %#lx", name, (unsigned long)flags));
+    if (fake.searchFlagsRefused && (flags & LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)(void)>(Kernel32("LoadLibraryExA")))(name, file, flags);
+}
+
 BOOL WINAPI WinHelpA(HWND, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData)
 {
     fake.log.push_back(Format("help %s %u %lu", lpszHelp, uCommand, (unsigned long)dwData));

@@ -1,5 +1,5 @@
-// Stand-ins for the system calls that make sound, drive MIDI, run timers or
-// start the help viewer, for in-process tests: Wine here has no sound card
+// Stand-ins for the system calls that make sound, drive MIDI, run timers,
+// start the help viewer or load DLLs, for in-process tests: Wine here has no sound card
 // and no MIDI device, and the tests choose the clock readings themselves.
 // Every call is written to a log that the tests read back.
 #pragma once
@@ -22,6 +22,7 @@ struct Fakes {
     bool     deviceOpen = false;      // sends to a closed device fail, as they do
     HWND     lastBoxOwner = nullptr;
     ULONG    powerRefused = 0;        // FakeSetProcessInformation refuses a ControlMask with these bits
+    bool     searchFlagsRefused = false;  // LoadLibraryExA as XP, Vista and 7 without KB2533623
     // called from inside every message box, before it is answered
     std::function<void(const std::string &caption)> inBox;
 

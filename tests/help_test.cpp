@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "window.h"
 
+#include <algorithm>
 #include <cstring>
 
 static std::string HelpPath(const std::string &app, const char *name = HELPFILE)
@@ -90,6 +91,29 @@ TEST_CASE("when there is no help file or the viewer fails, the window's own box 
         "box Hilfe aufrufen: Die Hilfedatei tokvin_d.hlp wurde nicht gefunden!"});
     CHECK(fake.lastBoxOwner == w.h);
     CHECK(IsWindow(w.h));
+}
+
+TEST_CASE("Windows' own DLLs come from the system folder or the side-by-side store, never by the usual search")
+{
+    auto from = [](HMODULE h) {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameA(h, path, sizeof path);
+        return std::string(CharLowerA(path));
+    };
+    char sys[MAX_PATH];
+    GetSystemDirectoryA(sys, sizeof sys);
+    ResetFakes();
+    SUBCASE("Windows 8 and later: the search flag") {}
+    SUBCASE("before: the full path, and comctl32 6 by name from the store") { fake.searchFlagsRefused = true; }
+    CHECK(from(LoadSystemLibrary("winmm.dll")) == std::string(CharLowerA(sys)) + "\\winmm.dll");
+    CHECK(from(LoadSystemLibrary("comctl32.dll")).find("\\winsxs\\") != std::string::npos);
+    CHECK(LoadSystemLibrary("tokvin-none.dll") == nullptr);
+    // by the search flag, by the full path, or by name where the manifest
+    // sends the name to the side-by-side store
+    for (const std::string &load : fake.only("load"))
+        CHECK((load.find(" 0x800") != std::string::npos || load.find(":\\") != std::string::npos
+               || load == "load comctl32.dll 0"));
+    CHECK(std::count(fake.log.begin(), fake.log.end(), "load comctl32.dll 0") == (fake.searchFlagsRefused ? 1 : 0));
 }
 
 } // TEST_SUITE
