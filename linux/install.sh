@@ -76,7 +76,8 @@ install_files() {
 #!/bin/sh
 # Tokvin - delay times and metronome, a Windows program run by Wine.
 # Stored settings: ${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine
-#   tokvin [--midi-device N]    N: the MIDI output device, stored before the start
+#   tokvin [--midi-device N] [--midi-channel N] [--midi-note N] [--midi-velocity N]
+#   stores those MIDI settings before Tokvin starts (man tokvin)
 bin=$(dirname "$(readlink -f "$0")")
 lib=$(cd "$bin/../lib/tokvin" && pwd) || exit 1
 exec "$lib/launch.sh" "$@" "$lib/tokvin.exe" "$lib/x64/tokvin.exe" \
