@@ -117,8 +117,14 @@ shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work, mode=0o700)
 prefix = os.path.join(work, "prefix")
 
+def focus(window):
+    """No window manager: the focus is given by hand, once the window takes it."""
+    return wait_for(lambda: subprocess.run(["xdotool", "windowfocus", "--sync", window],
+                                           stderr=subprocess.DEVNULL).returncode == 0, 20)
+
+
 def alt_f4(window):
-    subprocess.run(["xdotool", "windowfocus", "--sync", window], stderr=subprocess.DEVNULL)
+    focus(window)
     subprocess.run(["xdotool", "key", "alt+F4"])
 
 
@@ -145,9 +151,7 @@ if both:
 main = wait_for(lambda: windows(" BPM - Tokvin"), 20)
 check(main is not None, "the launcher shows Tokvin's window")
 if main:
-    # no window manager: the focus is given by hand, once the window takes it
-    wait_for(lambda: subprocess.run(["xdotool", "windowfocus", "--sync", main[0]],
-                                    stderr=subprocess.DEVNULL).returncode == 0, 20)
+    focus(main[0])
     subprocess.run(["xdotool", "key", "F1"])
     viewer = wait_for(lambda: windows("Wine Help"), 30)
     check(viewer is not None, "F1 opens the help viewer")
@@ -264,7 +268,7 @@ if main:
                           capture_output=True, text=True).stdout.split()
     check(main[0] in tied, "the entry's StartupWMClass %s is the window's class" % wm_class)
     # the tempo field has the focus: one arrow up
-    subprocess.run(["xdotool", "windowfocus", "--sync", main[0]], stderr=subprocess.DEVNULL)
+    focus(main[0])
     subprocess.run(["xdotool", "key", "Up"])
     changed = wait_for(lambda: windows("121 BPM - Tokvin"), 20)
     check(changed is not None, "the tempo changed to 121")
