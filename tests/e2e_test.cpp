@@ -301,21 +301,6 @@ TEST_CASE("F1 loads HTML Help and its HTML engine from the system folder, never 
     CHECK(s.app().close() == 0);
 }
 
-// Wine told to take a DLL found beside tokvin.exe before its own, as
-// Windows does with any DLL that is not a KnownDLL.
-struct NativeFirst {
-    const char *key = "Software\\Wine\\AppDefaults\\tokvin.exe\\DllOverrides";
-    NativeFirst()
-    {
-        HKEY h;
-        REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) == ERROR_SUCCESS);
-        for (const char *dll : {"winmm", "comctl32"})
-            RegSetValueExA(h, dll, 0, REG_SZ, reinterpret_cast<const BYTE *>("native,builtin"), 15);
-        RegCloseKey(h);
-    }
-    ~NativeFirst() { RegDeleteKeyA(HKEY_CURRENT_USER, key); }
-};
-
 TEST_CASE("DLLs planted beside the program are never loaded, even where Wine is told to prefer them")
 {
     StoreSource(BITMIDI);
@@ -330,7 +315,7 @@ TEST_CASE("DLLs planted beside the program are never loaded, even where Wine is 
         manifest = false;
         DeleteFileW((folder.dir + L"tokvin.exe.manifest").c_str());
     }
-    NativeFirst nativeFirst;
+    DllOverrides nativeFirst({{"winmm", "native,builtin"}, {"comctl32", "native,builtin"}});
     Session s({}, folder.exe());
     s.post(BCLICK);
     REQUIRE(s.until([&] { return Data(s.midi(), kNoteOn).size() >= 2; }));   // through Wine's own winmm

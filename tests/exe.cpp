@@ -5,6 +5,8 @@
 
 #include <tlhelp32.h>
 
+#include <cstring>
+
 static const char kKey[] = "Software\\Tokvin";
 
 std::string TokvinPath()
@@ -244,4 +246,21 @@ std::string LoadedFrom(DWORD pid, const char *name)
             path = CharLowerA(m.szExePath);
     CloseHandle(snap);
     return path;
+}
+
+static const char kOverrides[] = "Software\\Wine\\AppDefaults\\tokvin.exe\\DllOverrides";
+
+DllOverrides::DllOverrides(std::initializer_list<std::pair<const char *, const char *>> dlls)
+{
+    HKEY h;
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) == ERROR_SUCCESS);
+    for (const auto &dll : dlls)
+        RegSetValueExA(h, dll.first, 0, REG_SZ, reinterpret_cast<const BYTE *>(dll.second),
+                       static_cast<DWORD>(std::strlen(dll.second) + 1));
+    RegCloseKey(h);
+}
+
+DllOverrides::~DllOverrides()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, kOverrides);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Full path of tokvin.exe in the build tree (the folder above the tests).
@@ -78,6 +79,17 @@ struct Installed {
     std::wstring exe() const { return dir + L"tokvin.exe"; }
 private:
     std::vector<std::wstring> files_;
+};
+
+// Wine's DLL overrides for every tokvin.exe of the prefix while in scope:
+// {"mshtml", ""} switches the DLL off, {"winmm", "native,builtin"} takes a
+// DLL found beside the program first, as Windows does with one that is not
+// a KnownDLL.
+struct DllOverrides {
+    explicit DllOverrides(std::initializer_list<std::pair<const char *, const char *>> dlls);
+    ~DllOverrides();
+    DllOverrides(const DllOverrides &) = delete;
+    DllOverrides &operator=(const DllOverrides &) = delete;
 };
 
 // Where a running process has the DLL 'name' from, lower case; empty if not loaded.

@@ -267,21 +267,6 @@ TEST_CASE("it opens with the stored tempo and source and stores them again at cl
     CHECK(again.checked(RAD_BEEP));
 }
 
-// Wine's HTML engine switched off for tokvin.exe while in scope, as make
-// run has it for every program (no Gecko there to draw with). This suite
-// runs with the engine on; the registry's per-program setting turns it off.
-struct NoHtmlEngine {
-    const char *key = "Software\\Wine\\AppDefaults\\tokvin.exe\\DllOverrides";
-    NoHtmlEngine()
-    {
-        HKEY h;
-        REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) == ERROR_SUCCESS);
-        RegSetValueExA(h, "mshtml", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
-        RegCloseKey(h);
-    }
-    ~NoHtmlEngine() { RegDeleteKeyA(HKEY_CURRENT_USER, key); }
-};
-
 TEST_CASE("F1 with the compiled HTML Help beside the program: one help window, closed with Tokvin")
 {
     ClearSettings();
@@ -309,13 +294,13 @@ TEST_CASE("F1 without the compiled HTML Help, or without an HTML engine to draw 
 {
     ClearSettings();
     std::unique_ptr<Installed> folder;
-    std::unique_ptr<NoHtmlEngine> engine;
+    std::unique_ptr<DllOverrides> engine;
     SUBCASE("only the WinHelp file beside the program") {
         folder.reset(new Installed({"tokvin_d.hlp", "tokvin_d.cnt"}));
     }
     SUBCASE("both files, Wine's HTML engine switched off as make run has it") {
         folder.reset(new Installed({"tokvin_d.hlp", "tokvin_d.cnt", "tokvin_d.chm"}));
-        engine.reset(new NoHtmlEngine);
+        engine.reset(new DllOverrides({{"mshtml", ""}}));   // no Gecko there to draw with
     }
     SUBCASE("in a folder whose name the ANSI code page cannot hold") {
         folder.reset(new Installed({"tokvin_d.hlp", "tokvin_d.cnt"},
