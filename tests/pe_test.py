@@ -82,7 +82,6 @@ while True:
     dlls.append(cstr(rva_to_off(entry[3])).lower())
     off += 20
 check(set(dlls) <= KNOWN_DLLS, "imports only Windows' KnownDLLs: " + ", ".join(sorted(dlls)))
-check(not {"winmm.dll", "comctl32.dll"} & set(dlls), "winmm.dll and comctl32.dll not imported at load time")
 check(len(data) <= 64 * 1024, "size %d bytes, within 64 KiB" % len(data))
 
 # Resources: type -> name -> language -> data (RVA, size)
