@@ -226,15 +226,14 @@ void OnTempoEdit(HWND hDlg)
 static int s_MidiOpening;
 static int s_MidiPending;
 
-/* Opens the click's MIDI device; 0 where another open is under way. */
-static int OpenClickMidi(void)
+/* Opens the click's MIDI device, unless another open is under way. */
+static void OpenClickMidi(void)
 {
     if (s_MidiOpening)
-        return 0;
+        return;
     s_MidiOpening = 1;
     OpenMidi(g_MidiDev);
     s_MidiOpening = 0;
-    return 1;
 }
 
 static void EndClickNote(void)
@@ -356,7 +355,7 @@ UINT_PTR SetClick(void)
     return 0;
 }
 
-static void ChooseMidi(HWND hDlg);
+static void TakePendingMidi(HWND hDlg);
 
 void OnClickSwitch(HWND hDlg)
 {
@@ -369,11 +368,7 @@ void OnClickSwitch(HWND hDlg)
     g_ClickOn = on;
     g_Tick = (DWORD)GetDelay(g_Tempo);
     g_TimerID = SetClick();
-    /* MIDI chosen while this start's open error box was up */
-    if (s_MidiPending && !s_MidiOpening) {
-        s_MidiPending = 0;
-        ChooseMidi(hDlg);
-    }
+    TakePendingMidi(hDlg);
 }
 
 /* ---------------------------------------------------------------------
@@ -425,6 +420,15 @@ static void ChooseMidi(HWND hDlg)
     CheckSource(hDlg, RAD_AUDIO, RAD_BEEP, RAD_MIDI);
 }
 
+/* MIDI chosen while an open's error box was up, once that open is done */
+static void TakePendingMidi(HWND hDlg)
+{
+    if (s_MidiPending && !s_MidiOpening) {
+        s_MidiPending = 0;
+        ChooseMidi(hDlg);
+    }
+}
+
 void OnSourceMidi(HWND hDlg)
 {
     if (g_UseMidi || s_MidiPending)
@@ -436,9 +440,9 @@ void OnSourceMidi(HWND hDlg)
        A later choice meanwhile wins. */
     if (g_ClickOn && !g_MidiOpen) {
         s_MidiPending = 1;
-        if (!OpenClickMidi() || !s_MidiPending)
-            return;
-        s_MidiPending = 0;
+        OpenClickMidi();
+        TakePendingMidi(hDlg);
+        return;
     }
     ChooseMidi(hDlg);
 }
