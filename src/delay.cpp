@@ -6,7 +6,6 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 #include <htmlhelp.h>
-#include <delayimp.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,6 +14,7 @@
 
 #include "delay.h"
 #include "midi.h"
+#include "system.h"
 #include "clickwav.h"
 #include "../res/resource.h"
 
@@ -38,6 +38,7 @@ int         g_UseMidi   = 0;
 int         g_TicFlag   = 0;
 int         g_TimerCnt  = 0;
 const void *g_SndMem    = clickwav;
+const void *g_ToneMem   = NULL;
 char        g_AppPath[MAXPATH];
 HINSTANCE   g_hInstance;
 HWND        g_hTrackTempo;
@@ -46,9 +47,6 @@ HWND        g_hUpDown;
 BEATTIME    g_BeatDue   = 0;
 int         g_BeatFresh = 0;
 int         g_NoteOn    = 0;
-int         g_TimePeriod = 0;
-int         g_PowerOptOut = 0;
-SETPROCINFOPROC g_SetProcessInfo;
 
 void FormatText(char *buf, size_t size, const char *fmt, ...)
 {
@@ -271,7 +269,11 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
         return;
 
     g_TicFlag = 0;
-    if (g_UseBeep)
+    /* Wine's Beep sounds nowhere: there the speaker's tone comes from the
+       sound player, at the same tick */
+    if (g_UseBeep && g_UnderWine)
+        sndPlaySoundA((LPCSTR)g_ToneMem, SND_ASYNC | SND_MEMORY);
+    else if (g_UseBeep)
         Beep(BEEP_FREQ, BEEP_MS);
     else if (!g_UseMidi)
         sndPlaySoundA((LPCSTR)g_SndMem, SND_ASYNC | SND_MEMORY);
@@ -279,47 +281,42 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
         EndClickNote();
 }
 
-/* From Windows 11 on, a process whose windows are covered or minimized
-   keeps a raised timer resolution only if it says so, and Windows slows
-   background processes down for power unless they opt out: exactly how the
-   click is used, behind the recording program. SetProcessInformation is
-   there from Windows 8 on and looked up at start-up; before that, and
-   where the call fails, the click simply runs without. */
-static BOOL SetPowerThrottling(ULONG controlMask)
-{
-    PROCESS_POWER_THROTTLING_STATE state;
+/* The Beep source's tone as the sound player takes it: a RIFF/WAVE image
+   of the sample's format, the tone in both channels, silence after it. */
+#define TONE_DATA_BYTES (TONE_IMAGE_FRAMES * 4)
+static BYTE s_ToneWav[44 + TONE_DATA_BYTES];
 
-    state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
-    state.ControlMask = controlMask;
-    state.StateMask = 0;                /* off for what ControlMask names */
-    return g_SetProcessInfo(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state);
+static BYTE *PutLE(BYTE *p, DWORD value, int bytes)
+{
+    int i;
+
+    for (i = 0; i < bytes; i++)
+        *p++ = (BYTE)(value >> (8 * i));
+    return p;
 }
 
-/* Windows' default timer resolution of 15.625 ms would let every beat come
-   up to a tick late; while the click runs it asks for 1 ms, and to keep it
-   and its speed while in the background. */
-static void RaiseTimerResolution(void)
+void MakeToneImage(void)
 {
-    /* Windows 10 knows no IGNORE_TIMER_RESOLUTION and refuses the pair
-       whole: it still keeps the speed when asked for that alone. */
-    if (!g_PowerOptOut && g_SetProcessInfo)
-        g_PowerOptOut = SetPowerThrottling(PROCESS_POWER_THROTTLING_EXECUTION_SPEED
-                                           | PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION)
-                     || SetPowerThrottling(PROCESS_POWER_THROTTLING_EXECUTION_SPEED);
-    if (!g_TimePeriod && timeBeginPeriod(TIMER_RESOLUTION) == TIMERR_NOERROR)
-        g_TimePeriod = 1;
-}
+    BYTE *p = s_ToneWav;
+    int   i;
 
-static void ReleaseTimerResolution(void)
-{
-    if (g_TimePeriod) {
-        timeEndPeriod(TIMER_RESOLUTION);
-        g_TimePeriod = 0;
+    memcpy(p, "RIFF", 4);
+    p = PutLE(p + 4, sizeof s_ToneWav - 8, 4);
+    memcpy(p, "WAVEfmt ", 8);
+    p = PutLE(p + 8, 16, 4);
+    p = PutLE(p, WAVE_FORMAT_PCM, 2);
+    p = PutLE(p, 2, 2);                             /* channels */
+    p = PutLE(p, TONE_RATE, 4);
+    p = PutLE(p, TONE_RATE * 4, 4);                 /* bytes per second */
+    p = PutLE(p, 4, 2);                             /* bytes per frame */
+    p = PutLE(p, 16, 2);                            /* bits per sample */
+    memcpy(p, "data", 4);
+    p = PutLE(p + 4, TONE_DATA_BYTES, 4);
+    for (i = 0; i < TONE_IMAGE_FRAMES; i++) {
+        WORD v = (WORD)(i < TONE_FRAMES ? tonewave[i] : 0);
+        p = PutLE(PutLE(p, v, 2), v, 2);
     }
-    if (g_PowerOptOut) {
-        SetPowerThrottling(0);          /* the system decides again */
-        g_PowerOptOut = 0;
-    }
+    g_ToneMem = s_ToneWav;
 }
 
 UINT_PTR SetClick(void)
@@ -510,114 +507,6 @@ int GetRecentData(void)
 }
 
 /* ---------------------------------------------------------------------
-   Windows' own DLLs
-   --------------------------------------------------------------------- */
-
-/* Does the program's manifest send the DLL 'name' to the side-by-side
-   store (comctl32 6)? FindActCtxSectionStringA is there from XP on. */
-static int RedirectedBySxs(const char *name)
-{
-    typedef BOOL (WINAPI *FINDACTCTXPROC)(DWORD, const GUID *, ULONG, LPCSTR, PACTCTX_SECTION_KEYED_DATA);
-    FINDACTCTXPROC            find;
-    ACTCTX_SECTION_KEYED_DATA data;
-
-    find = (FINDACTCTXPROC)(void (*)(void))GetProcAddress(GetModuleHandleA("kernel32.dll"),
-                                                          "FindActCtxSectionStringA");
-    memset(&data, 0, sizeof data);
-    data.cbSize = sizeof data;
-    return find && find(0, NULL, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &data);
-}
-
-/* A DLL of Windows' own, from the system folder only: the program's folder
-   comes first in the usual search, and a download folder may hold anything.
-   XP, Vista and 7 without KB2533623 do not know the flag and refuse it with
-   ERROR_INVALID_PARAMETER; there the full path does the same, except for a
-   DLL the manifest redirects, which Windows takes from the side-by-side
-   store when it is asked for by name (by its path it would be the system
-   folder's older comctl32). */
-HMODULE LoadSystemLibrary(const char *name)
-{
-    char    path[MAX_PATH];
-    HMODULE hLib;
-    UINT    len;
-
-    hLib = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (hLib || GetLastError() != ERROR_INVALID_PARAMETER)
-        return hLib;
-    if (RedirectedBySxs(name))
-        return LoadLibraryExA(name, NULL, 0);
-    len = GetSystemDirectoryA(path, sizeof path);
-    if (len == 0 || len + 1 + strlen(name) >= sizeof path)
-        return NULL;
-    path[len] = '\\';
-    strcpy(path + len + 1, name);
-    return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-/* winmm.dll and comctl32.dll are not among Windows' KnownDLLs: imported
-   the usual way, they would be looked for in the program's folder first,
-   and a DLL of that name lying there (a download folder may hold anything)
-   would run before WinMain. Both are delay-loaded instead (CMakeLists.txt):
-   the first call into each comes here, and the DLL is taken from the
-   system folder only (with the manifest beside the program, comctl32 6
-   still comes from the side-by-side store).
-   Should the system folder not give it, the program ends here, with the
-   status the loader would have ended it with, and before the helper could
-   fall back to the usual search. Both are first called during start-up
-   (InitCommonControlsEx, midiOutGetNumDevs), so that is where a missing
-   one ends it, never in the middle of a click. */
-static FARPROC WINAPI DelayLoadNotify(unsigned dliNotify, PDelayLoadInfo pdli)
-{
-    HMODULE hLib;
-
-    if (dliNotify != dliNotePreLoadLibrary)
-        return NULL;
-    hLib = LoadSystemLibrary(pdli->szDll);
-    if (hLib == NULL)
-        ExitProcess((UINT)STATUS_DLL_NOT_FOUND);
-    return (FARPROC)(void *)hLib;
-}
-
-/* A function missing from the DLL: every Windows has those we call. */
-static FARPROC WINAPI DelayLoadFailure(unsigned dliNotify, PDelayLoadInfo pdli)
-{
-    (void)pdli;
-    ExitProcess((UINT)(dliNotify == dliFailGetProc ? STATUS_ENTRYPOINT_NOT_FOUND : STATUS_DLL_NOT_FOUND));
-    return NULL;
-}
-
-/* Microsoft's delayimp.h declares the hooks const, MinGW-w64's does not. */
-#ifdef _MSC_VER
-#define DELAYHOOK const
-#else
-#define DELAYHOOK
-#endif
-extern "C" {
-DELAYHOOK PfnDliHook __pfnDliNotifyHook2 = DelayLoadNotify;
-DELAYHOOK PfnDliHook __pfnDliFailureHook2 = DelayLoadFailure;
-}
-
-/* What Windows' own DLLs load on the program's behalf (comctl32 6 loads the
-   theme DLL, for one) comes from the system folder too. Windows 8 on, and 7
-   with KB2533623, can be told so; before that, the current folder at least
-   is taken out of the search. */
-static void SearchSystemFolderOnly(void)
-{
-    typedef BOOL (WINAPI *SETDEFAULTDLLDIRSPROC)(DWORD);
-    typedef BOOL (WINAPI *SETDLLDIRPROC)(LPCSTR);
-    HMODULE               hKernel = GetModuleHandleA("kernel32.dll");
-    SETDEFAULTDLLDIRSPROC setDefaultDirs;
-    SETDLLDIRPROC         setDllDir;
-
-    setDefaultDirs = (SETDEFAULTDLLDIRSPROC)(void (*)(void))GetProcAddress(hKernel, "SetDefaultDllDirectories");
-    if (setDefaultDirs && setDefaultDirs(LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return;
-    setDllDir = (SETDLLDIRPROC)(void (*)(void))GetProcAddress(hKernel, "SetDllDirectoryA");
-    if (setDllDir)
-        setDllDir("");
-}
-
-/* ---------------------------------------------------------------------
    Help
    --------------------------------------------------------------------- */
 
@@ -777,6 +666,7 @@ BOOL InitializeApp(HWND hDlg, WPARAM wParam, LPARAM lParam)
         g_AppPath[0] = '\0';
     g_AppPath[sizeof g_AppPath - 1] = '\0';
     GetRecentData();
+    MakeToneImage();
 
     GetWindowRect(hDlg, &rc);
     width = rc.right - rc.left;
@@ -863,9 +753,7 @@ int WINAPI WinMain(HINSTANCE hinst, HINSTANCE hinstPrev, LPSTR lpCmdLine, int nC
     (void)hinstPrev;
     (void)lpCmdLine;
     (void)nCmdShow;
-    SearchSystemFolderOnly();
-    g_SetProcessInfo = (SETPROCINFOPROC)(void (*)(void))
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessInformation");
+    InitSystem();
     icc.dwSize = sizeof icc;
     icc.dwICC = 0xFFFFFFFF;             /* every class group */
     InitCommonControlsEx(&icc);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "beat.h"
+#include "system.h"
 
 /* Tempo range and steps */
 #define MINTEMPO        12
@@ -17,7 +18,6 @@
 /* Click */
 #define TIMER_TICK      10      /* ms between two timer callbacks */
 #define SOUND_DELAY     10      /* ticks from the beat to the sound */
-#define TIMER_RESOLUTION 1      /* ms asked of the system timer while clicking */
 #define BEEP_FREQ       2160    /* Hz */
 #define BEEP_MS         4
 
@@ -56,6 +56,7 @@ extern int         g_UseMidi;
 extern int         g_TicFlag;
 extern int         g_TimerCnt;
 extern const void *g_SndMem;
+extern const void *g_ToneMem;    /* the Beep source's tone under Wine */
 extern char        g_AppPath[MAXPATH];
 extern HINSTANCE   g_hInstance;
 extern HWND        g_hTrackTempo;
@@ -63,12 +64,6 @@ extern HWND        g_hUpDown;
 extern BEATTIME    g_BeatDue;     /* due time of the last beat */
 extern int         g_BeatFresh;   /* the next beat is the first of a run */
 extern int         g_NoteOn;      /* a MIDI click note still wants its note-off */
-extern int         g_TimePeriod;  /* the timer resolution is raised */
-extern int         g_PowerOptOut; /* opted out of power throttling */
-
-/* SetProcessInformation (Windows 8 and later), or NULL */
-typedef BOOL (WINAPI *SETPROCINFOPROC)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
-extern SETPROCINFOPROC g_SetProcessInfo;
 
 /* Start-up and dialog */
 INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -95,13 +90,11 @@ void CALLBACK OnTimerClick(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD dwTi
 void OnSourceAudio(HWND hDlg);
 void OnSourceBeep(HWND hDlg);
 void OnSourceMidi(HWND hDlg);
+void MakeToneImage(void);
 
 /* Settings */
 int SaveRecentData(void);
 int GetRecentData(void);
-
-/* A DLL of Windows' own, from the system folder (or the side-by-side store) only */
-HMODULE LoadSystemLibrary(const char *name);
 
 /* Help */
 void MakeHelpPath(char *path, size_t size, const char *appPath, const char *name);

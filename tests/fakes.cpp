@@ -2,6 +2,7 @@
 // The program's modules are compiled for the tests without dllimport on
 // these functions, so the definitions here take the place of the system's.
 #include "fakes.h"
+#include "delay.h"
 
 #include <cstdio>
 
@@ -83,7 +84,8 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT hmo)
 
 BOOL WINAPI sndPlaySoundA(LPCSTR pszSound, UINT fuSound)
 {
-    fake.log.push_back(Format("snd %s flags %u", pszSound ? "sample" : "stop", fuSound));
+    const char *what = !pszSound ? "stop" : pszSound == static_cast<LPCSTR>(g_ToneMem) ? "tone" : "sample";
+    fake.log.push_back(Format("snd %s flags %u", what, fuSound));
     return TRUE;
 }
 

@@ -6,7 +6,9 @@ Tokvin and records what reaches the sink.
 
 Test (default): Audio at 120 and 298 BPM, every beat heard exactly once,
 the fitted beat interval within 0.5 % of 60000/tempo, every click shaped
-like the program's sample; MIDI chosen: nothing on the sink while the
+like the program's sample; Beep, whose tone Wine's own Beep would never
+sound: every beat heard once, each a pure tone near 2160 Hz, which the
+sample is not; MIDI chosen: nothing on the sink while the
 notes reach a MIDI device (the loopback driver, standing in for Wine's
 ALSA MIDI driver). With --bench: the figures for 120 and 298 BPM, judged
 on nothing.
@@ -203,6 +205,47 @@ def audio_run(server, tempo, seconds, tpl):
     return f
 
 
+def band_share(x, at, rate=RATE, freq=2160, width=200):
+    """Share of the energy of the 40 ms from the click at 'at' that lies
+    within 'width' Hz of 'freq' (Parseval over the DFT's bins in the band)."""
+    n = 40 * rate // 1000
+    seg = x[max(0, at - n // 8):max(0, at - n // 8) + n]
+    total = sum(v * v for v in seg)
+    if not total:
+        return 0.0
+    band = 0.0
+    for k in range(int((freq - width) * n / rate) + 1, int((freq + width) * n / rate) + 1):
+        w = 2 * math.pi * k / n
+        re = sum(v * math.cos(w * i) for i, v in enumerate(seg))
+        im = sum(v * math.sin(w * i) for i, v in enumerate(seg))
+        band += 2 * (re * re + im * im) / n
+    return band / total
+
+
+def beep_run(server, seconds):
+    """Beep chosen: Wine's Beep sounds nowhere, so the program plays its
+    tone through the sound player; each beat must be that tone, and the
+    sample, measured alike, must not pass for it."""
+    x, ran = record(server, "beep", 120, 1, seconds)
+    f = figures(x, 120, ran)
+    lo, hi = f["expected"]
+    check(lo <= f["clicks"] <= hi, "Beep: %d tones heard in %d ms (beats: %d..%d)" % (f["clicks"], ran, lo, hi))
+    if "gaps" not in f:
+        return
+    check(all(0.5 * f["period"] < g < 1.5 * f["period"] for g in f["gaps"]) and abs(f["error"]) <= 0.5,
+          "Beep: each beat once, at the tempo (gaps %.1f..%.1f ms, interval %+.3f %%)"
+          % (min(f["gaps"]), max(f["gaps"]), f["error"]))
+    shares = [band_share(x, i) for i in f["at"]]
+    check(min(shares) >= 0.8, "Beep: every tone within 200 Hz of 2160 Hz (least share of its energy %.2f)"
+          % min(shares))
+    with wave.open(os.path.join(build, "gen", "click.wav")) as w:
+        rate = w.getframerate()
+        sample = array.array("h", w.readframes(w.getnframes()))[::w.getnchannels()]
+    at = next(i for i, v in enumerate(sample) if abs(v) > THRESHOLD)
+    share = band_share(sample, at, rate)
+    check(share < 0.8, "Beep: the sample is no such tone (share %.2f)" % share)
+
+
 def midi_run(server, seconds):
     """MIDI chosen: the loopback driver takes the place of Wine's ALSA MIDI
     driver in the system folder for a run of a copy of the program; the
@@ -247,6 +290,7 @@ def main():
                 else:
                     print("  %3d | %6d  (too few clicks to fit)" % (tempo, f["clicks"]))
             return 0
+        beep_run(server, 5)
         midi_run(server, 5)
     finally:
         subprocess.run([sound, "off"])

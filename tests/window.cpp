@@ -31,6 +31,7 @@ void FreshStart()
     g_TimePeriod = 0;
     g_PowerOptOut = 0;
     g_SetProcessInfo = nullptr;         // as before Windows 8; tests put in the stand-in
+    g_UnderWine = 0;                    // as on Windows; tests ask for Wine's ways
     g_HdlMidiOut = nullptr;
     g_HadBingo = 0;
     std::memset(g_AppPath, 0, sizeof g_AppPath);
