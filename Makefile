@@ -67,9 +67,14 @@ build: deps
 	@cmake --build $(BUILD)/x64 --parallel 2 -- --no-print-directory
 
 # The 32-bit program where this machine runs 32-bit code, else the 64-bit one.
-# MIDI_DEVICE=N stores the MIDI output device first.
+# MIDI_DEVICE=N stores the MIDI output device first; MIDI_DEVICE=list lists
+# the devices with their numbers instead of starting Tokvin.
 run: build
-	@linux/launch.sh $${MIDI_DEVICE:+--midi-device "$$MIDI_DEVICE"} \
+	@case "$${MIDI_DEVICE:-}" in \
+	list) set -- --midi-devices ;; \
+	*)    set -- $${MIDI_DEVICE:+--midi-device "$$MIDI_DEVICE"} ;; \
+	esac; \
+	linux/launch.sh "$$@" \
 	  $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
 
 # Every program this machine can run, each under its own Wine.

@@ -22,7 +22,7 @@
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 SIZES="16 32 48 128"
-PROGRAM="tokvin.exe tokvin.exe.manifest tokvin_d.chm tokvin_d.hlp tokvin_d.cnt"
+PROGRAM="tokvin.exe tokvin.exe.manifest tokvin_d.chm tokvin_d.hlp tokvin_d.cnt mididevs.exe"
 SCRIPTS="launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh wine64/wine"
 # what an earlier version installed and this one no longer does
 FORMER="lib/tokvin/tokvin64.exe"
@@ -77,7 +77,8 @@ install_files() {
 # Tokvin - delay times and metronome, a Windows program run by Wine.
 # Stored settings: ${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine
 #   tokvin [--midi-device N] [--midi-channel N] [--midi-note N] [--midi-velocity N]
-#   stores those MIDI settings before Tokvin starts (man tokvin)
+#   stores those MIDI settings before Tokvin starts; tokvin --midi-devices
+#   lists the devices by their numbers (man tokvin)
 bin=$(dirname "$(readlink -f "$0")")
 lib=$(cd "$bin/../lib/tokvin" && pwd) || exit 1
 exec "$lib/launch.sh" "$@" "$lib/tokvin.exe" "$lib/x64/tokvin.exe" \

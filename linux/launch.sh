@@ -7,21 +7,26 @@
 #
 #   launch.sh [--midi-device N] [--midi-channel N] [--midi-note N]
 #             [--midi-velocity N] TOKVIN.EXE TOKVIN64.EXE PREFIXDIR [PICTURE.png]
+#   launch.sh --midi-devices TOKVIN.EXE TOKVIN64.EXE PREFIXDIR
 #
 # The options store Tokvin's MIDI settings (MIDIDevice, MIDIChannel,
-# MIDINote, MIDIVelocity) in that prefix before Tokvin starts. Wine numbers
-# the ALSA sequencer's output ports from 0, as "aconnect -o" lists them.
+# MIDINote, MIDIVelocity) in that prefix before Tokvin starts.
+# --midi-devices lists the MIDI output devices by the numbers MIDIDevice
+# takes, as Wine in that prefix numbers them (mididevs.exe beside the
+# program), marks the stored one, and starts no Tokvin.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 usage() {
     echo "usage: tokvin [--midi-device N] [--midi-channel N] [--midi-note N] [--midi-velocity N]" >&2
-    echo "  N counted from 0: device as 'aconnect -o' lists the ports, channel 0..15 (9: channel 10)," >&2
+    echo "       tokvin --midi-devices     (the MIDI output devices and their numbers)" >&2
+    echo "  N counted from 0: device as --midi-devices lists it, channel 0..15 (9: channel 10)," >&2
     echo "  note 0..127, velocity 1..127" >&2
     exit 2
 }
-settings=
+settings= list=
 while [ $# -gt 0 ]; do
     case $1 in
+    --midi-devices) list=1; shift; continue ;;
     --midi-device=*|--midi-channel=*|--midi-note=*|--midi-velocity=*)
         option=${1%%=*} value=${1#*=}; shift ;;
     --midi-device|--midi-channel|--midi-note|--midi-velocity)
@@ -42,11 +47,20 @@ done
 exe32=$1 exe64=$2 prefix=$3 picture=${4:-}
 
 if why=$("$here/wine-arch.sh"); then
-    exe=$exe32
+    exe=$exe32 bits=32
+else
+    exe=$exe64 bits=64
+fi
+if [ -n "$list" ]; then
+    # sound on as for a start: Wine's MIDI devices come with its sound driver
+    # (ALSA's complaints about a machine without a sound card left out)
+    TOKVIN_SOUND=1 exec "$here/wine-env.sh" -64 -user "$prefix" \
+        sh -c 'exec wine "$0" 2>/dev/null' "$(dirname "$exe")/mididevs.exe"
+fi
+if [ $bits = 32 ]; then
     echo "Starting the 32-bit Tokvin, $exe"
 else
-    exe=$exe64
-    echo "Starting the 64-bit Tokvin, $exe: $why"
+    echo "Starting the 64-bit Tokvin (the same program, built for 64 bits), $exe: $why"
 fi
 # names and digits only: split on spaces as they were put together
 for setting in $settings; do

@@ -11,7 +11,7 @@ if [ "${TOKVIN_ARCH:-}" = x64 ]; then
 fi
 loader=/usr/lib/wine/wine
 if [ ! -x "$loader" ]; then
-    echo "Wine's 32-bit loader $loader is not installed (Debian package wine32:i386)"
+    echo "this Wine runs 64-bit programs only (its 32-bit part, Debian package wine32:i386, is not installed)"
     exit 1
 fi
 if out=$("$loader" --version 2>&1); then
