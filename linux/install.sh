@@ -4,14 +4,17 @@
 #   install.sh install BUILDDIR BUILD64DIR
 #   install.sh uninstall                      PURGE=1: the settings too
 #
-# PREFIX and DESTDIR come from the environment, as make passes them. Without
+# PREFIX and DESTDIR come from the environment, as make passes them;
+# TEMPLATE (the Debian package's) is the machine's template prefix that
+# the launcher makes each person's prefix from (template.sh). Without
 # PREFIX the files go where a user's desktop looks for them:
 #   ~/.local/lib/tokvin   both programs (the 64-bit one in x64/, under the
 #                         same name), their manifests and the help beside
 #                         each, and the scripts that run them under Wine
 #   ~/.local/bin/tokvin   the launcher
-#   $XDG_DATA_HOME (~/.local/share): applications/tokvin.desktop and the
-#                         icon in icons/hicolor
+#   $XDG_DATA_HOME (~/.local/share): applications/tokvin.desktop, the
+#                         icon in icons/hicolor and the manual page in
+#                         man/man1
 # With PREFIX: PREFIX/lib/tokvin, PREFIX/bin and PREFIX/share.
 #
 # The settings live in a Wine prefix of the user's own,
@@ -23,7 +26,7 @@ set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 SIZES="16 32 48 128"
 PROGRAM="tokvin.exe tokvin.exe.manifest tokvin_d.chm tokvin_d.hlp tokvin_d.cnt mididevs.exe"
-SCRIPTS="launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh wine64/wine"
+SCRIPTS="launch.sh wine-env.sh wine-arch.sh wine-sound.sh screenshot.sh template.sh wine64/wine"
 # what an earlier version installed and this one no longer does
 FORMER="lib/tokvin/tokvin64.exe"
 
@@ -42,7 +45,7 @@ files() {
         printf '%s\n' "$prefix/lib/tokvin/$f" "$prefix/lib/tokvin/x64/$f"
     done
     for f in $SCRIPTS; do printf '%s\n' "$prefix/lib/tokvin/$f"; done
-    printf '%s\n' "$prefix/bin/tokvin" "$share/applications/tokvin.desktop"
+    printf '%s\n' "$prefix/bin/tokvin" "$share/applications/tokvin.desktop" "$share/man/man1/tokvin.1.gz"
     for s in $SIZES; do printf '%s\n' "$share/icons/hicolor/${s}x$s/apps/tokvin.png"; done
 }
 
@@ -60,7 +63,7 @@ install_files() {
 "*) echo "install.sh: a path with a line break cannot be written into a desktop entry" >&2; exit 1 ;;
     esac
     remove_former
-    mkdir -p "$lib/x64" "$lib/wine64" "$dest$prefix/bin" "$dest$share/applications"
+    mkdir -p "$lib/x64" "$lib/wine64" "$dest$prefix/bin" "$dest$share/applications" "$dest$share/man/man1"
     for f in $PROGRAM; do
         install -m 644 "$build/$f" "$lib/$f"
         install -m 644 "$build64/$f" "$lib/x64/$f"
@@ -81,9 +84,16 @@ install_files() {
 #   lists the devices by their numbers (man tokvin)
 bin=$(dirname "$(readlink -f "$0")")
 lib=$(cd "$bin/../lib/tokvin" && pwd) || exit 1
+export TOKVIN_TEMPLATE="${TOKVIN_TEMPLATE-}"
 exec "$lib/launch.sh" "$@" "$lib/tokvin.exe" "$lib/x64/tokvin.exe" \
     "${XDG_DATA_HOME:-$HOME/.local/share}/tokvin/wine"
 EOF
+    if [ -n "${TEMPLATE:-}" ]; then
+        case $TEMPLATE in
+        /*[!A-Za-z0-9/._-]*|[!/]*) echo "install.sh: TEMPLATE must be a plain absolute path" >&2; exit 1 ;;
+        esac
+        sed -i "s|\${TOKVIN_TEMPLATE-}|\${TOKVIN_TEMPLATE-$TEMPLATE}|" "$launcher"
+    fi
     chmod 755 "$launcher"
 
     entry=$dest$share/applications/tokvin.desktop
@@ -94,6 +104,8 @@ EOF
         esac
     done < "$src/linux/tokvin.desktop" > "$entry"
     chmod 644 "$entry"
+    gzip -9n < "$src/linux/tokvin.1" > "$dest$share/man/man1/tokvin.1.gz"
+    chmod 644 "$dest$share/man/man1/tokvin.1.gz"
     for s in $SIZES; do
         mkdir -p "$dest$share/icons/hicolor/${s}x$s/apps"
         install -m 644 "$build/gen/icon-$s-8.png" "$dest$share/icons/hicolor/${s}x$s/apps/tokvin.png"
@@ -105,8 +117,9 @@ EOF
     fi
     # Wine's first start in a new prefix takes a quarter of a minute: it is
     # taken now, not at the first click in the menu.
+    # (no first-start notice: no window follows it now)
     echo "Preparing Tokvin's Wine prefix in $settings/wine ..."
-    "$lib/wine-env.sh" -64 -user "$settings/wine" true ||
+    TOKVIN_INSTALLING=1 "$lib/wine-env.sh" -64 -user "$settings/wine" true ||
         echo "install.sh: the Wine prefix could not be prepared; the first start will try again" >&2
     echo "Tokvin is installed: start it from the desktop's menu or with $prefix/bin/tokvin."
 }

@@ -19,7 +19,15 @@
   then holds nothing that Tokvin or its Wine made.
 - The Debian package, unpacked into a folder of the test's own: what it
   depends on, its desktop entry, and its launcher started by a new user:
-  a notice at once, then the window, in a prefix under that user's home.
+  without a template a notice at once, then the window, in a prefix under
+  that user's home. With the template made once (as the package's
+  postinst does), another person's first start: the window, a prefix
+  under 30 MB with no link into Wine's folders, the tempo kept across a
+  close and across Wine's update of the prefix, Wine's own files unchanged
+  (dpkg -V); the template gone, the prefix made anew with the tempo; a
+  failing Wine shown as a notification.
+- --midi-devices lists the loopback driver in Wine's place as device 0,
+  and says in one line that there is none where it has none.
 
 Runs inside linux/wine-env.sh (a display). The build's own program: the
 64-bit one is started as on a kernel without 32-bit code.
@@ -33,6 +41,7 @@ import signal
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 
 from report import check, summary
@@ -172,6 +181,16 @@ main = wait_for(lambda: windows(" BPM - Tokvin"), 60)
 check(main is not None, "the next run shows the window all the same")
 kill_hard(run, prefix)
 wineserver(prefix, "-k")
+
+# -- the MIDI devices by Tokvin's numbers: the loopback driver in Wine's place ----
+drivers = os.path.join(prefix, "drive_c", "windows", "system32" if wide else "syswow64")
+shutil.copy(os.path.join(build, "winetkloop.drv"), os.path.join(drivers, "winealsa.drv"))
+for extra, want in (({}, "0 Tokvin Loopback   <- Tokvin's MIDIDevice"), ({"TKLOOP_NODEVICE": "1"}, "No MIDI output")):
+    out = subprocess.run([os.path.join(linux, "launch.sh"), "--midi-devices", exe, exe, prefix],
+                         env=dict(env, WINEDLLOVERRIDES="winealsa.drv=n", **extra), capture_output=True, text=True)
+    lines = out.stdout.strip().splitlines()
+    check(out.returncode == 0 and lines == [l for l in lines if l.startswith(want)] and len(lines) == 1,
+          "--midi-devices %s: %s" % (" ".join(extra), " | ".join(lines)))
 
 # -- the tests' Wine environment -------------------------------------------------
 test_prefix = os.path.join(work, "test-prefix")
@@ -325,7 +344,8 @@ with open(os.path.join(notify, "notify-send"), "w") as f:    # what the desktop 
     f.write('#!/bin/sh\nprintf "%s\\n" "$*" >> "$(dirname "$0")/shown"\n')
 os.chmod(os.path.join(notify, "notify-send"), 0o755)
 desktop = {k: v for k, v in user.items() if k != "TOKVIN_XVFB"}
-desktop.update(HOME=newcomer, LANG="de_DE.UTF-8", PATH=notify + ":" + user["PATH"])
+desktop.update(HOME=newcomer, LANG="de_DE.UTF-8", PATH=notify + ":" + user["PATH"],
+               TOKVIN_TEMPLATE=os.path.join(work, "no template made"))
 started = time.monotonic()
 app = subprocess.Popen([os.path.join(root, "usr", "bin", "tokvin")], env=desktop, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, start_new_session=True)
@@ -339,5 +359,102 @@ check(main is not None and os.path.exists(os.path.join(newcomer, ".local", "shar
       "then the window shows, in a Wine prefix under the new user's home")
 if main:
     close(app, main[0], os.path.join(newcomer, ".local", "share", "tokvin", "wine"))
+
+# -- the package's template: Wine set up once, each person's prefix made from it ----
+# Another person than the one who made the template, with nothing of the
+# test's folders they could not reach: as root, the user nobody.
+other = tempfile.mkdtemp(prefix="tokvin-person-")
+os.chmod(other, 0o755)
+person = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.getuid() == 0 else []
+made = subprocess.run([os.path.join(linux, "template.sh"), os.path.join(other, "lib")], capture_output=True, text=True)
+check(made.returncode == 0, "the template is made: " + made.stdout.strip() + made.stderr.strip())
+if not person:      # its maker must not write into it either
+    subprocess.run(["chmod", "-R", "a-w", os.path.join(other, "lib")])
+pkg_root = os.path.join(other, "package")
+subprocess.run(["dpkg-deb", "-x", deb, pkg_root], check=True)
+for d in ("home", "run", "notify"):
+    os.makedirs(os.path.join(other, d), mode=0o700 if d != "notify" else 0o755)
+shutil.copy(os.path.join(notify, "notify-send"), os.path.join(other, "notify"))
+auth = os.path.join(other, "run", "Xauthority")
+shutil.copy(os.environ["XAUTHORITY"], auth)
+if person:
+    subprocess.run(["chown", "-R", "nobody:nogroup"] + [os.path.join(other, d) for d in ("home", "run", "notify")])
+mine = dict(desktop, HOME=os.path.join(other, "home"), XDG_RUNTIME_DIR=os.path.join(other, "run"), XAUTHORITY=auth,
+            TOKVIN_TEMPLATE=os.path.join(other, "lib", "template"),
+            PATH=os.path.join(other, "notify") + ":" + desktop["PATH"])
+wine_prefix = os.path.join(other, "home", ".local", "share", "tokvin", "wine")
+shown = os.path.join(other, "notify", "shown")
+wine_dirs = ("/usr/lib/wine", "/usr/lib/x86_64-linux-gnu/wine", "/usr/lib/i386-linux-gnu/wine", "/usr/share/wine")
+
+
+def start_person():
+    log = open(os.path.join(other, "launcher.log"), "a")
+    return subprocess.Popen(person + [os.path.join(pkg_root, "usr", "bin", "tokvin")], env=mine,
+                            stdout=log, stderr=log, start_new_session=True)
+
+
+def prefix_state():
+    """(bytes on disk, links into Wine's folders) of the person's prefix"""
+    size, wrong = 0, []
+    for top, dirs, names in os.walk(wine_prefix):
+        for n in dirs + names:
+            path = os.path.join(top, n)
+            size += os.lstat(path).st_blocks * 512
+            if os.path.islink(path) and os.path.realpath(path).startswith(wine_dirs):
+                wrong.append(path)
+    return size, wrong
+
+
+def wine_changed():
+    return subprocess.run(["dpkg", "-V", "libwine:amd64", "libwine:i386", "wine64", "wine32:i386"],
+                          capture_output=True, text=True).stdout
+
+
+def person_run(title, what, tempo_up=False, small=True):
+    started = time.monotonic()
+    app = start_person()
+    main = wait_for(lambda: windows(title), 120)
+    print("%s: window after %.1f s" % (what, time.monotonic() - started))
+    check(main is not None, what + ": the window, " + title)
+    if main and tempo_up:
+        focus(main[0])
+        subprocess.run(["xdotool", "key", "Up"])
+        check(wait_for(lambda: windows("121 BPM - Tokvin"), 20) is not None, what + ": the tempo changed to 121")
+    if main:
+        close(app, main[0], wine_prefix)
+    size, wrong = prefix_state()
+    check((size < 30e6 or not small) and not wrong, "%s: the prefix %.1f MB, links into Wine's folders: %s"
+          % (what, size / 1e6, " ".join(wrong[:3]) or "none"))
+
+
+def person_server_ended():
+    subprocess.run(person + ["wineserver", "-w"], env=dict(mine, WINEPREFIX=wine_prefix))
+
+
+stamp = os.path.join(wine_prefix, ".update-timestamp")
+before = wine_changed()
+person_run("120 BPM - Tokvin", "a new person's first start from the template", tempo_up=True)
+person_server_ended()
+with open(stamp, "w") as f:
+    f.write("1\n")                     # as after an upgrade of Wine: its next start updates the prefix
+person_run("121 BPM - Tokvin", "Wine's update of that prefix")
+check(open(stamp).read().strip() != "1", "Wine did update the prefix")
+check(wine_changed() == before, "Wine's own files are as before: " + wine_changed()[:300])
+# its template gone (the package removed, then installed again where none
+# could be made): the prefix is made anew, the tempo kept
+person_server_ended()
+os.rename(os.path.join(other, "lib", "template"), os.path.join(other, "lib", "gone"))
+person_run("121 BPM - Tokvin", "the template gone", small=False)
+check(os.path.exists(shown) and "Tokvin wird eingerichtet" in open(shown).read(), "then, as without one, the notice")
+# a failure, started from the menu: said where the person looks
+shutil.copy(os.path.join(broken, "wine"), os.path.join(pkg_root, "usr", "lib", "tokvin", "wine64", "wine"))
+os.remove(shown)
+out = subprocess.run(person + [os.path.join(pkg_root, "usr", "bin", "tokvin")], env=mine,
+                     capture_output=True, text=True, timeout=120)
+said = open(shown).read() if os.path.exists(shown) else ""
+check(out.returncode != 0 and "Tokvin kann nicht starten" in said and "Exec format error" in said,
+      "a Wine that cannot start, from the menu: a notification says why: " + said.strip())
+subprocess.run(["chmod", "-R", "u+w", other])
+shutil.rmtree(other, ignore_errors=True)
 
 sys.exit(summary())

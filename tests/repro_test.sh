@@ -16,13 +16,13 @@ check() {   # check WHAT CMD...
 rebuild() { # rebuild TOOLCHAIN DIR
     cmake -S "$src" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$1.cmake" \
           -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF >/dev/null &&
-    cmake --build "$2" --target tokvin helpfile >/dev/null
+    cmake --build "$2" --target tokvin mididevs helpfile >/dev/null
 }
 
 rm -rf "$again"
 rebuild mingw-i686 "$again" && rebuild mingw-x86_64 "$again/x64" ||
     { echo "FAILED  second build"; exit 1; }
-for f in tokvin.exe tokvin_d.chm tokvin_d.hlp tokvin_d.cnt; do
+for f in tokvin.exe mididevs.exe tokvin_d.chm tokvin_d.hlp tokvin_d.cnt; do
     check "$f the same" cmp "$build/$f" "$again/$f"
 done
 check "64-bit tokvin.exe the same" cmp "$build64/tokvin.exe" "$again/x64/tokvin.exe"

@@ -1,10 +1,13 @@
 #!/bin/sh
 # Packs the Debian package from the two build folders: both programs with
 # their manifests and help files in /usr/lib/tokvin, the launcher as
-# /usr/bin/tokvin, the desktop entry and icons, the manual page and the
+# /usr/bin/tokvin, the desktop entry, icons and manual page, and the
 # documents Debian asks for. Laid out by linux/install.sh, as make install
-# does for one user. One build always gives the same bytes: every file
-# owned by root, with the source's time, in a fixed order.
+# does for one user. Its maintainer scripts make Wine's set-up once for the
+# machine (a template prefix in /var/lib/tokvin, made anew by a trigger
+# whenever Wine is upgraded), and removing the package removes it. One
+# build always gives the same bytes: every file owned by root, with the
+# source's time, in a fixed order.
 #
 #   mkdeb.sh BUILDDIR BUILD64DIR OUTDIR VERSION
 set -eu
@@ -21,12 +24,11 @@ root=$out/tokvin-deb
 maintainer="Tokvin developers <tokvin@users.noreply.invalid>"
 
 rm -rf "$root" "$deb"
-DESTDIR=$root PREFIX=/usr "$src/linux/install.sh" install "$build" "$build64" >/dev/null
+DESTDIR=$root PREFIX=/usr TEMPLATE=/var/lib/tokvin/template "$src/linux/install.sh" install "$build" "$build64" >/dev/null
 
 doc=$root/usr/share/doc/tokvin
-mkdir -p "$doc" "$root/usr/share/man/man1" "$root/DEBIAN"
+mkdir -p "$doc" "$root/DEBIAN"
 gzip -9n < "$src/README.md" > "$doc/README.md.gz"
-gzip -9n < "$src/linux/tokvin.1" > "$root/usr/share/man/man1/tokvin.1.gz"
 {
     echo "tokvin ($version) unstable; urgency=medium"
     echo
@@ -76,10 +78,42 @@ Description: delay times and metronome for musicians (runs under Wine)
  .
  Tokvin is a small German-language Windows program; this package runs it
  under Wine, in a Wine prefix of each user's own where its settings are
- kept.
+ kept. Wine's set-up is made once for the machine, at installation, so
+ that each user's prefix takes a few megabytes and starts at once.
 EOF
+# Wine's set-up, once for the machine: at installation and whenever Wine's
+# files change. A template that cannot be made (no x86 machine, a Wine
+# that fails) leaves each person's first start to set Wine up as before.
+cat > "$root/DEBIAN/postinst" <<'EOS'
+#!/bin/sh
+set -e
+case "$1" in
+configure|triggered)
+    /usr/lib/tokvin/template.sh /var/lib/tokvin || true
+    ;;
+esac
+exit 0
+EOS
+# A cache, made anew at every installation: gone with the package. The
+# settings in each person's home stay.
+cat > "$root/DEBIAN/postrm" <<'EOS'
+#!/bin/sh
+set -e
+case "$1" in
+remove|purge)
+    rm -rf /var/lib/tokvin
+    ;;
+esac
+exit 0
+EOS
+cat > "$root/DEBIAN/triggers" <<'EOS'
+interest-noawait /usr/lib/x86_64-linux-gnu/wine
+interest-noawait /usr/lib/i386-linux-gnu/wine
+interest-noawait /usr/share/wine
+EOS
 (cd "$root" && find usr -type f | LC_ALL=C sort | xargs md5sum) > "$root/DEBIAN/md5sums"
-chmod 644 "$root/DEBIAN/control" "$root/DEBIAN/md5sums"
+chmod 644 "$root/DEBIAN/control" "$root/DEBIAN/md5sums" "$root/DEBIAN/triggers"
+chmod 755 "$root/DEBIAN/postinst" "$root/DEBIAN/postrm"
 find "$root" -exec touch -h -d "@$epoch" {} +
 SOURCE_DATE_EPOCH=$epoch dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
 rm -rf "$root"
