@@ -85,5 +85,11 @@ for english in ENGLISH:
 check(not re.search(r"\b(abschnitt|kapitel) \d", visible), "chm: cross references capitalised")
 for german in ("Kapitel 1: Die Delay-Tabelle", "Anschlagstärke", "MIDIChannel", "„Klick (1/4)“", "Kein Ton?"):
     check(german in visible, "chm: German text %r present" % german)
+# the switch is on, not held down; a changed MIDIDevice counts from the next
+# start, not from switching the click off and on
+prose = re.sub(r"\s+", " ", visible)
+check("gedrückt bleiben" not in prose, "chm: the click switch is not said to be held down")
+check(not re.search(r"andere[ns]? Gerät.{0,120}?(aus- und wieder ein|aus und wieder ein)", prose),
+      "chm: another MIDI device is not taken by switching the click off and on")
 
 sys.exit(summary())
