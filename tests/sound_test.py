@@ -185,36 +185,45 @@ def figures(x, tempo, ran):
     return out
 
 
-def audio_run(server, tempo, seconds, tpl):
-    x, ran = record(server, "audio-%d" % tempo, tempo, 0, seconds)
+def click_run(server, tempo, seconds, flags, shaped):
+    """One run with Audio (flags 0) or Beep (1): every beat heard once, at
+    the tempo; shaped(recording, onsets) judges the clicks themselves."""
+    name = "%s %d BPM" % (("Audio", "Beep")[flags], tempo)
+    x, ran = record(server, name.replace(" ", "-"), tempo, flags, seconds)
     f = figures(x, tempo, ran)
     if bench:
         return f
     lo, hi = f["expected"]
-    check(lo <= f["clicks"] <= hi, "%d BPM: %d clicks heard in %d ms (beats: %d..%d)"
-          % (tempo, f["clicks"], ran, lo, hi))
+    check(lo <= f["clicks"] <= hi, "%s: %d clicks heard in %d ms (beats: %d..%d)"
+          % (name, f["clicks"], ran, lo, hi))
     if "gaps" not in f:
         return f
     check(all(0.5 * f["period"] < g < 1.5 * f["period"] for g in f["gaps"]),
-          "%d BPM: each beat once, none missing (gaps %.1f..%.1f ms)" % (tempo, min(f["gaps"]), max(f["gaps"])))
-    check(abs(f["error"]) <= 0.5, "%d BPM: fitted interval %.3f ms, %+.3f %% from %.3f"
-          % (tempo, f["interval"], f["error"], f["period"]))
+          "%s: each beat once, none missing (gaps %.1f..%.1f ms)" % (name, min(f["gaps"]), max(f["gaps"])))
+    check(abs(f["error"]) <= 0.5, "%s: fitted interval %.3f ms, %+.3f %% from %.3f"
+          % (name, f["interval"], f["error"], f["period"]))
     # the last click may be cut short when the program ends
-    like = [likeness(x, i, tpl) for i in f["at"][:-1]]
-    check(min(like) >= 0.8, "%d BPM: every click shaped like the sample (worst likeness %.3f)" % (tempo, min(like)))
+    shaped(x, f["at"][:-1])
     return f
 
 
-def band_share(x, at, rate=RATE, freq=2160, width=200):
+def like_sample(tpl):
+    def shaped(x, at):
+        like = [likeness(x, i, tpl) for i in at]
+        check(min(like) >= 0.8, "Audio: every click shaped like the sample (worst likeness %.3f)" % min(like))
+    return shaped
+
+
+def band_share(x, at, freq=2160, width=200):
     """Share of the energy of the 40 ms from the click at 'at' that lies
     within 'width' Hz of 'freq' (Parseval over the DFT's bins in the band)."""
-    n = 40 * rate // 1000
+    n = 40 * RATE // 1000
     seg = x[max(0, at - n // 8):max(0, at - n // 8) + n]
     total = sum(v * v for v in seg)
     if not total:
         return 0.0
     band = 0.0
-    for k in range(int((freq - width) * n / rate) + 1, int((freq + width) * n / rate) + 1):
+    for k in range(int((freq - width) * n / RATE) + 1, int((freq + width) * n / RATE) + 1):
         w = 2 * math.pi * k / n
         re = sum(v * math.cos(w * i) for i, v in enumerate(seg))
         im = sum(v * math.sin(w * i) for i, v in enumerate(seg))
@@ -222,28 +231,14 @@ def band_share(x, at, rate=RATE, freq=2160, width=200):
     return band / total
 
 
-def beep_run(server, seconds):
-    """Beep chosen: Wine's Beep sounds nowhere, so the program plays its
-    tone through the sound player; each beat must be that tone, and the
-    sample, measured alike, must not pass for it."""
-    x, ran = record(server, "beep", 120, 1, seconds)
-    f = figures(x, 120, ran)
-    lo, hi = f["expected"]
-    check(lo <= f["clicks"] <= hi, "Beep: %d tones heard in %d ms (beats: %d..%d)" % (f["clicks"], ran, lo, hi))
-    if "gaps" not in f:
-        return
-    check(all(0.5 * f["period"] < g < 1.5 * f["period"] for g in f["gaps"]) and abs(f["error"]) <= 0.5,
-          "Beep: each beat once, at the tempo (gaps %.1f..%.1f ms, interval %+.3f %%)"
-          % (min(f["gaps"]), max(f["gaps"]), f["error"]))
-    shares = [band_share(x, i) for i in f["at"]]
-    check(min(shares) >= 0.8, "Beep: every tone within 200 Hz of 2160 Hz (least share of its energy %.2f)"
-          % min(shares))
-    with wave.open(os.path.join(build, "gen", "click.wav")) as w:
-        rate = w.getframerate()
-        sample = array.array("h", w.readframes(w.getnframes()))[::w.getnchannels()]
-    at = next(i for i, v in enumerate(sample) if abs(v) > THRESHOLD)
-    share = band_share(sample, at, rate)
-    check(share < 0.8, "Beep: the sample is no such tone (share %.2f)" % share)
+def pure_tone(tpl):
+    """Wine's Beep sounds nowhere, so the program plays its tone through
+    the sound player: each beat that tone, which the sample is not."""
+    def shaped(x, at):
+        shares = [band_share(x, i) for i in at]
+        check(min(shares) >= 0.8 > band_share(tpl, 0), "Beep: every click within 200 Hz of 2160 Hz (least"
+              " share of its energy %.2f; the sample's %.2f)" % (min(shares), band_share(tpl, 0)))
+    return shaped
 
 
 def midi_run(server, seconds):
@@ -279,7 +274,7 @@ def main():
     subprocess.run([sound, "on"], check=True)
     try:
         tpl = None if bench else template()
-        results = [(tempo, audio_run(server, tempo, seconds, tpl)) for tempo in (120, 298)]
+        results = [(tempo, click_run(server, tempo, seconds, 0, tpl and like_sample(tpl))) for tempo in (120, 298)]
         if bench:
             print("Tokvin under Wine into a PulseAudio null sink, %d s per run; clicks as recorded" % seconds)
             print("  BPM | clicks  fitted interval ms  error %  95% within ms  worst ms")
@@ -290,7 +285,7 @@ def main():
                 else:
                     print("  %3d | %6d  (too few clicks to fit)" % (tempo, f["clicks"]))
             return 0
-        beep_run(server, 5)
+        click_run(server, 120, 5, 1, pure_tone(tpl))
         midi_run(server, 5)
     finally:
         subprocess.run([sound, "off"])
