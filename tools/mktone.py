@@ -14,7 +14,6 @@ from the sample's rectangular burst.
 usage: mktone.py OUT.inc
 """
 import math
-import struct
 import sys
 
 RATE = 44100
