@@ -48,46 +48,19 @@ BEATTIME    g_BeatDue   = 0;
 int         g_BeatFresh = 0;
 int         g_NoteOn    = 0;
 
-void FormatText(char *buf, size_t size, const char *fmt, ...)
-{
-    va_list args;
-
-    if (size == 0)
-        return;
-    va_start(args, fmt);
-    _vsnprintf(buf, size, fmt, args);
-    va_end(args);
-    buf[size - 1] = '\0';
-}
-
 /* ---------------------------------------------------------------------
    Delay table
    --------------------------------------------------------------------- */
 
-/* Cells in the order they are written: value = quarter * mul / div */
-static const int    s_CellId[]  = { NOTE1, NOTE2, NOTE4, NOTE8, NOTE16, NOTE32,
-                                    TRIPLET2, TRIPLET4, TRIPLET8, TRIPLET16 };
-static const double s_CellMul[] = { 4.0, 2.0, 1.0, 1.0, 1.0, 1.0, 4.0, 2.0, 1.0, 1.0 };
-static const double s_CellDiv[] = { 1.0, 1.0, 1.0, 2.0, 4.0, 8.0, 3.0, 3.0, 3.0, 6.0 };
-
-double GetDelay(int tempo)
-{
-    return 60000.0 / tempo;
-}
-
-const char *StrCalc(double value)
-{
-    static char text[16];
-
-    FormatText(text, sizeof text, "%10.4f", value);
-    return text;
-}
+/* Cells in the order they are written */
+static const int s_CellId[NCELLS] = { NOTE1, NOTE2, NOTE4, NOTE8, NOTE16, NOTE32,
+                                      TRIPLET2, TRIPLET4, TRIPLET8, TRIPLET16 };
 
 void WindowTitleSet(HWND hDlg, int tempo)
 {
-    char title[256];
+    char title[TITLESIZE];
 
-    FormatText(title, sizeof title, "%d BPM - %s", tempo, WIND_TITLE);
+    TitleText(title, sizeof title, tempo);
     SetWindowTextA(hDlg, title);
 }
 
@@ -95,15 +68,12 @@ void dtor(HWND hDlg, int tempo, int settext, int setslider)
 {
     char   text[8];
     double q;
-    size_t i;
+    int    i;
 
-    if (tempo > MAXTEMPO)
-        tempo = MAXTEMPO;
-    if (tempo < MINTEMPO)
-        tempo = MINTEMPO;
+    tempo = ClampTempo(tempo);
     g_Tempo = tempo;
     q = GetDelay(tempo);
-    g_Tick = (DWORD)q;
+    g_Tick = TickOf(tempo);
 
     if (settext) {
         /* raises EN_CHANGE at once: OnTempoEdit runs before we go on and
@@ -114,8 +84,8 @@ void dtor(HWND hDlg, int tempo, int settext, int setslider)
     if (setslider)
         SendMessageA(g_hTrackTempo, TBM_SETPOS, TRUE, TRACKSUM - tempo);
 
-    for (i = 0; i < sizeof s_CellId / sizeof s_CellId[0]; i++)
-        SetDlgItemTextA(hDlg, s_CellId[i], StrCalc(q * s_CellMul[i] / s_CellDiv[i]));
+    for (i = 0; i < NCELLS; i++)
+        SetDlgItemTextA(hDlg, s_CellId[i], StrCalc(CellValue(q, i)));
 
     WindowTitleSet(hDlg, tempo);
 }
@@ -186,11 +156,7 @@ void OnTempoScroll(HWND hDlg, WPARAM wParam, LPARAM lParam)
 
 void OnTempoWheel(HWND hDlg, WPARAM wParam)
 {
-    /* fine-grained wheels send parts of a notch: keep the rest for later */
-    g_Wheel += (short)HIWORD(wParam);
-    g_Tempo += g_Wheel / WHEELSTEP;
-    if (g_Wheel >= WHEELSTEP || g_Wheel <= -WHEELSTEP)
-        g_Wheel %= WHEELSTEP;
+    g_Tempo += WheelNotches(&g_Wheel, (short)HIWORD(wParam));
     dtor(hDlg, g_Tempo, 1, 0);
 }
 
@@ -363,7 +329,7 @@ void OnClickSwitch(HWND hDlg)
     if (on && g_ClickOn)
         return;
     g_ClickOn = on;
-    g_Tick = (DWORD)GetDelay(g_Tempo);
+    g_Tick = TickOf(g_Tempo);
     g_TimerID = SetClick();
     TakePendingMidi(hDlg);
 }

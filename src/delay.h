@@ -7,14 +7,6 @@
 #include "beat.h"
 #include "system.h"
 
-/* Tempo range and steps */
-#define MINTEMPO        12
-#define MAXTEMPO        300
-#define TRACKSUM        (MINTEMPO + MAXTEMPO)  /* trackbar position = TRACKSUM - tempo */
-#define PAGEVAL         12
-#define TRACKTICFREQ    18
-#define WHEELSTEP       120                    /* wheel delta of one notch */
-
 /* Click */
 #define TIMER_TICK      10      /* ms between two timer callbacks */
 #define SOUND_DELAY     10      /* ticks from the beat to the sound */
@@ -27,14 +19,7 @@
 #define MAXDATA         4
 #define REGKEY          "Software\\Tokvin\\"
 
-/* MIDI defaults */
-#define DFLT_MIDIDEV    0
-#define DFLT_MIDICHAN   9       /* tenth channel: General MIDI percussion */
-#define DFLT_MIDIVELO   64
-#define DFLT_MIDINOTE   75      /* claves */
-
 #define MAXPATH         512
-#define WIND_TITLE      "Tokvin 0.99"
 #define HELPFILE        "tokvin_d.hlp"         /* WinHelp */
 #define HTMLHELPFILE    "tokvin_d.chm"         /* compiled HTML Help */
 #define HELPPATHSIZE    (MAXPATH + 13)         /* program path + "\tokvin_d.hlp" */
@@ -69,9 +54,7 @@ extern int         g_NoteOn;      /* a MIDI click note still wants its note-off 
 INT_PTR CALLBACK DialogFunc(HWND hwndDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL InitializeApp(HWND hDlg, WPARAM wParam, LPARAM lParam);
 
-/* Delay table */
-double      GetDelay(int tempo);
-const char *StrCalc(double value);
+/* Delay table (its figures: beat.h) */
 void        dtor(HWND hDlg, int tempo, int settext, int setslider);
 void        WindowTitleSet(HWND hDlg, int tempo);
 
@@ -100,8 +83,5 @@ int GetRecentData(void);
 void MakeHelpPath(char *path, size_t size, const char *appPath, const char *name);
 void OpenHelpFileX(HWND hDlg, DWORD id);
 void CloseHelp(void);
-
-/* Bounded printf into a fixed buffer; the result is always terminated. */
-void FormatText(char *buf, size_t size, const char *fmt, ...);
 
 #endif

@@ -7,31 +7,6 @@
 HMIDIOUT g_HdlMidiOut;  /* kept after a close; only used while g_MidiOpen */
 int      g_HadBingo;    /* a failed send has been reported: stay quiet now */
 
-static DWORD Clamp(DWORD value, DWORD low, DWORD high)
-{
-    return value < low ? low : value > high ? high : value;
-}
-
-static DWORD MidiPack(DWORD note, DWORD velo, DWORD chan)
-{
-    return (MIDI_NOTEON | Clamp(chan, 0, MIDI_MAXCHAN)) | Clamp(note, 0, MIDI_MAXDATA) << 8 | velo << 16;
-}
-
-/* Channel, note and velocity come from the stored settings unchecked. Each
-   goes out as the nearest value its field can carry, so a channel counted
-   from 1 (16) stays the drum channel and a velocity of 128 stays loud; a
-   velocity of 0 would make the click a note-off, so it sounds at 1. */
-DWORD MidiPackOn(DWORD note, DWORD velo, DWORD chan)
-{
-    return MidiPack(note, Clamp(velo, 1, MIDI_MAXDATA), chan);
-}
-
-/* A note-off is a note-on with velocity 0. */
-DWORD MidiPackOff(DWORD note, DWORD chan)
-{
-    return MidiPack(note, 0, chan);
-}
-
 static void SendMidi(DWORD msg, const char *title)
 {
     MMRESULT rc = midiOutShortMsg(g_HdlMidiOut, msg);

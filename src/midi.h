@@ -5,16 +5,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#define MIDI_NOTEON     0x90
-#define MIDI_MAXCHAN    15
-#define MIDI_MAXDATA    127     /* highest note or velocity */
-#define MIDIERRSIZE     500
+#include "beat.h"     /* the packed messages */
 
-/* Packed channel messages as midiOutShortMsg takes them (status in the low
-   byte). The values are the stored settings as they are; each is brought to
-   the nearest value its field can carry. */
-DWORD MidiPackOn(DWORD note, DWORD velo, DWORD chan);
-DWORD MidiPackOff(DWORD note, DWORD chan);
+#define MIDIERRSIZE     500
 
 void OpenMidi(UINT DeviceID);
 void CloseMidi(void);
