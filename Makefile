@@ -4,28 +4,32 @@ VERSION  := $(shell sed -n '/^project/s/.*VERSION \([0-9.]*\).*/\1/p' CMakeLists
 DIST     := dist/tokvin-$(VERSION)-win32
 DEB      := dist/tokvin_$(VERSION)-1_all.deb
 BENCH_SECONDS := 20
-# Debian packages, by what needs them (dpkg names). Building and running
-# Tokvin needs BUILD_PACKAGES and RUN_PACKAGES; a virtual display (no
-# DISPLAY) also the screenshot tools; make dist also zip; make test all.
+# Debian packages, by what needs them (dpkg names). The native Linux
+# edition needs LINUX_PACKAGES; the Windows program BUILD_PACKAGES and, to
+# run it under Wine, RUN_PACKAGES; a virtual display (no DISPLAY) also the
+# screenshot tools; make dist also zip; make test all.
+LINUX_PACKAGES := cmake make python3 g++ pkg-config halibut libgtk-4-dev libpulse-dev libasound2-dev
 BUILD_PACKAGES := cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 icoutils halibut
 RUN_PACKAGES   := wine wine32:i386 wine64 fonts-wine libpulse0 libpulse0:i386 xvfb xauth
-SHOT_PACKAGES  := xdotool imagemagick
+SHOT_PACKAGES  := xvfb xauth xdotool imagemagick
 DIST_PACKAGES  := zip unzip
 TEST_PACKAGES  := doctest-dev sndfile-programs p7zip-full tesseract-ocr tesseract-ocr-deu \
-                  desktop-file-utils pulseaudio pulseaudio-utils lintian \
-                  $(SHOT_PACKAGES) $(DIST_PACKAGES)
+                  desktop-file-utils pulseaudio pulseaudio-utils lintian locales \
+                  $(LINUX_PACKAGES) $(SHOT_PACKAGES) $(DIST_PACKAGES)
 ifeq ($(DISPLAY),)
 RUN_PACKAGES += $(SHOT_PACKAGES)
+LINUX_PACKAGES += $(SHOT_PACKAGES)
 endif
 
-# PREFIX, DESTDIR and PURGE reach linux/install.sh through the environment,
+# PREFIX, DESTDIR and PURGE reach the install scripts through the environment,
 # never through a command line of ours: any path stays one word; so does
 # MIDI_DEVICE (make run MIDI_DEVICE=1) on its way to the launcher.
 export PREFIX DESTDIR PURGE MIDI_DEVICE
 
-.PHONY: all deps deps-dist deps-test build run test bench dist deb install uninstall clean
+.PHONY: all deps deps-linux deps-dist deps-test build build-linux run run-windows test bench dist deb \
+        install uninstall clean
 
-all: build
+all: build-linux build
 
 # Installs what is missing when run as root; otherwise says what to install.
 # PulseAudio itself (for the sound test's own server) is left out where
@@ -50,47 +54,61 @@ fi
 endef
 
 # What building and running Tokvin needs (sudo make deps once, then make
-# run as yourself).
+# run as yourself): the native edition's alone, or with the Windows program's.
+deps-linux:
+	$(call need,$(LINUX_PACKAGES))
 deps:
-	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES))
+	$(call need,$(LINUX_PACKAGES) $(BUILD_PACKAGES) $(RUN_PACKAGES))
 deps-dist:
 	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES) $(DIST_PACKAGES))
 # ... and what the tests need besides.
 deps-test:
 	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES) $(TEST_PACKAGES))
 
-# The 32-bit program and, from the same sources, the 64-bit one (build/x64).
+# The native Linux edition (build/linux), with GTK 4; no Wine, no MinGW.
+build-linux: deps-linux
+	@cmake --preset linux >/dev/null
+	@cmake --build $(BUILD)/linux --parallel 2 -- --no-print-directory
+
+# The native edition. Without a display it runs on a virtual one, and a
+# picture of its window is saved.
+run: build-linux
+	@linux/run.sh $(BUILD)/linux/tokvin $(BUILD)/tokvin.png
+
+# The Windows program, 32-bit and, from the same sources, 64-bit (build/x64).
 build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build $(BUILD) --parallel 2 -- --no-print-directory
 	@cmake --preset x64 >/dev/null
 	@cmake --build $(BUILD)/x64 --parallel 2 -- --no-print-directory
 
-# The 32-bit program where this machine runs 32-bit code, else the 64-bit one.
-# MIDI_DEVICE=N stores the MIDI output device first; MIDI_DEVICE=list lists
-# the devices with their numbers instead of starting Tokvin.
-run: build
+# The Windows program under Wine: the 32-bit one where this machine runs
+# 32-bit code, else the 64-bit one. MIDI_DEVICE=N stores the MIDI output
+# device first; MIDI_DEVICE=list lists the devices with their numbers
+# instead of starting Tokvin.
+run-windows: build
 	@case "$${MIDI_DEVICE:-}" in \
 	list) set -- --midi-devices ;; \
 	*)    set -- $${MIDI_DEVICE:+--midi-device "$$MIDI_DEVICE"} ;; \
 	esac; \
-	linux/launch.sh "$$@" \
+	wine/launch.sh "$$@" \
 	  $(BUILD)/tokvin.exe $(BUILD)/x64/tokvin.exe $(BUILD)/wine-user $(BUILD)/tokvin.png
 
-# Every program this machine can run, each under its own Wine.
-test: deps-test build
+# The native edition's tests, then every Windows program this machine can
+# run, each under its own Wine.
+test: deps-test build-linux build
 	@tests/run-suites.sh $(BUILD)
 
 # Timing figures: the beat grid on simulated timers, then the real program
 # under Wine for 20 s per tempo and source, then its clicks recorded from a
 # sound server (about four minutes). The 32-bit program where it runs.
 bench: deps-test build
-	@if linux/wine-arch.sh >/dev/null; then \
+	@if wine/wine-arch.sh >/dev/null; then \
 	  echo "Benchmark of the 32-bit Tokvin"; set -- "" $(BUILD); \
 	else \
-	  echo "Benchmark of the 64-bit Tokvin: $$(linux/wine-arch.sh)"; set -- -64 $(BUILD)/x64; \
+	  echo "Benchmark of the 64-bit Tokvin: $$(wine/wine-arch.sh)"; set -- -64 $(BUILD)/x64; \
 	fi; \
-	linux/wine-env.sh $$1 $$2/wine-test sh -c '\
+	wine/wine-env.sh $$1 $$2/wine-test sh -c '\
 	  wine $$0/tests/tokvin_bench.exe && echo && \
 	  TOKVIN_TRACE="Z:$$PWD/$$0/bench-trace.log" BENCH_SECONDS=$(BENCH_SECONDS) \
 	  wine $$0/tests/tokvin_click_bench.exe --no-intro 2>$$0/bench-trace.log && echo && \
@@ -110,12 +128,11 @@ deb: deps build
 	@tools/mkdeb.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
 	@cd dist && sha256sum $(notdir $(DEB))
 
-# For one user, into the desktop's menu (no root needed), with the Wine
-# prefix that keeps the settings made ready; PREFIX and DESTDIR as usual.
-# Settings live in ~/.local/share/tokvin and stay when Tokvin is
-# uninstalled, unless PURGE=1.
-install: build
-	@linux/install.sh install $(BUILD) $(BUILD)/x64
+# The native edition for one user, into the desktop's menu (no root
+# needed); PREFIX and DESTDIR as usual. The settings in ~/.config/tokvin
+# stay when Tokvin is uninstalled, unless PURGE=1.
+install: build-linux
+	@linux/install.sh install $(BUILD)/linux
 
 uninstall:
 	@linux/install.sh uninstall

@@ -2,5 +2,5 @@
 # loader, which Debian's wine script never picks while wine32 is installed.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-set(WINE_PROGRAM ${CMAKE_CURRENT_LIST_DIR}/../linux/wine64/wine)
+set(WINE_PROGRAM ${CMAKE_CURRENT_LIST_DIR}/../wine/wine64/wine)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -10,7 +10,8 @@
   does not stop the next one: its window shows.
 - The Wine environment of the tests takes over a server left behind too,
   and says in one line what failed when Wine cannot start.
-- make install and make uninstall, typed by a user whose home has a space,
+- The Wine-based install for one user and its removal (wine/install.sh),
+  by a user whose home has a space,
   an apostrophe and an ampersand in its path: the desktop entry valid and
   tied to the window it starts (StartupWMClass), the icons, the Wine prefix
   made ready, the launcher starts Tokvin; a tempo changed there is kept
@@ -29,7 +30,7 @@
 - --midi-devices lists the loopback driver in Wine's place as device 0,
   and says in one line that there is none where it has none.
 
-Runs inside linux/wine-env.sh (a display). The build's own program: the
+Runs inside wine/wine-env.sh (a display). The build's own program: the
 64-bit one is started as on a kernel without 32-bit code.
 
 usage: desktop_test.py BUILDDIR 4|8 BUILD32DIR BUILD64DIR
@@ -51,7 +52,7 @@ wide = sys.argv[2] == "8"
 build32, build64 = (os.path.abspath(a) for a in sys.argv[3:5])
 here = os.path.dirname(os.path.abspath(__file__))
 source = os.path.dirname(here)
-linux = os.path.join(source, "linux")
+linux = os.path.join(source, "wine")
 work = os.path.join(build, "desktop-test")
 exe = os.path.join(build, "tokvin.exe")
 
@@ -222,9 +223,10 @@ user_prefix = os.path.join(settings, "wine")
 
 
 def make(target, **extra):
-    """make install or uninstall, as the user types it in the checkout."""
-    return subprocess.run(["make", "--no-print-directory", target] + ["%s=%s" % kv for kv in extra.items()],
-                          cwd=source, env=user, capture_output=True, text=True)
+    """The Wine-based install for one user or its removal, as make install
+    and make uninstall did before the native edition."""
+    args = [os.path.join(linux, "install.sh"), target] + ([build32, build64] if target == "install" else [])
+    return subprocess.run(args, cwd=source, env=dict(user, **extra), capture_output=True, text=True)
 
 
 def start_installed():

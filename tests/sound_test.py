@@ -13,14 +13,24 @@ notes reach a MIDI device (the loopback driver, standing in for Wine's
 ALSA MIDI driver). With --bench: the figures for 120 and 298 BPM, judged
 on nothing.
 
-Runs inside linux/wine-env.sh (WINEPREFIX, a display, a wineserver).
+Runs inside wine/wine-env.sh (WINEPREFIX, a display, a wineserver).
 
-usage: sound_test.py BUILDDIR [--bench [SECONDS]]
+With --native PROGRAM, the native Linux edition instead, on the test's
+display, through its own stream at the sample's rate (44.1 kHz, nothing
+resampled): every beat heard once and each within one frame of its place
+on the grid, round(n x 44100 x 60 / tempo) from the first, the first click
+whole; Beep a tone near 2160 Hz; MIDI chosen (the sequencer's test double
+preloaded, FAKESEQ), silence. A run in which the server underran may be
+repeated once. With --bench: the worst deviation, the drift and Tokvin's
+share of a core while clicking and idle.
+
+usage: sound_test.py BUILDDIR [--native PROGRAM [FAKESEQ]] [--bench [SECONDS]]
 """
 import array
 import math
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -28,14 +38,15 @@ import wave
 
 from report import check, summary
 
-RATE = 48000
+native = sys.argv[sys.argv.index("--native") + 1] if "--native" in sys.argv else None
+RATE = 44100 if native else 48000
 THRESHOLD = 6000          # the sample's pulses reach about 21800
 SHAPE_MS = 40             # the part of the click compared with the sample
 
 build = os.path.abspath(sys.argv[1])
 bench = "--bench" in sys.argv
 here = os.path.dirname(os.path.abspath(__file__))
-work = os.path.join(build, "sound-test")
+work = os.path.join(build, "sound-test-native" if native else "sound-test")
 runtime = os.path.join(work, "pulse")
 
 
@@ -86,6 +97,42 @@ def wine_run(server, tempo, flags, seconds, exe=None, extra_env=None):
     raise RuntimeError("the run of Tokvin failed:\n" + out.stdout + out.stderr)
 
 
+def cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])       # utime + stime
+
+
+def native_run(server, tempo, flags, seconds, extra_env=None):
+    """One run of the native Tokvin, its click switched on and off with
+    real keys; returns how long it ran, in ms. Its share of a core while
+    clicking and idle lands in native_run.cpu."""
+    config = os.path.join(work, "config")
+    os.makedirs(os.path.join(config, "tokvin"), exist_ok=True)
+    with open(os.path.join(config, "tokvin", "tokvin.conf"), "w") as f:
+        f.write("[Tokvin]\nFlags=%d\nTempo=%d\n" % (flags, tempo))
+    env = dict(server.env, XDG_CONFIG_HOME=config, **(extra_env or {}))
+    app = subprocess.Popen([native], env=env, stderr=subprocess.DEVNULL)
+    key = lambda *keys: subprocess.run(["xdotool", "search", "--sync", "--name", " BPM - Tokvin",
+                                        "windowfocus", "--sync", "key"] + list(keys), check=True, timeout=30)
+    try:
+        key("Tab")
+        ticks, t0 = cpu_ticks(app.pid), time.monotonic()
+        time.sleep(1)                       # idle, for the figures
+        idle = (cpu_ticks(app.pid) - ticks) / os.sysconf("SC_CLK_TCK") / (time.monotonic() - t0)
+        key("space")
+        start, ticks = time.monotonic(), cpu_ticks(app.pid)
+        time.sleep(seconds)                 # the run itself: nothing waited on
+        clicking = (cpu_ticks(app.pid) - ticks) / os.sysconf("SC_CLK_TCK") / (time.monotonic() - start)
+        key("space")
+        ran = (time.monotonic() - start) * 1000
+        native_run.cpu = (clicking, idle)
+    finally:
+        app.send_signal(signal.SIGTERM)
+        app.wait(20)
+    return int(ran)
+
+
 def record(server, name, *run_args, **run_kw):
     """Records the sink's monitor during one run: (samples, click ms)."""
     path = os.path.join(work, name + ".raw")
@@ -97,7 +144,7 @@ def record(server, name, *run_args, **run_kw):
                                env=dict(server.env, PULSE_LATENCY_MSEC="10"), stdout=out)
         try:
             wait_for(lambda: os.path.getsize(path) > 0, 20, "the recorder")
-            ran = wine_run(server, *run_args, **run_kw)
+            ran = (native_run if native else wine_run)(server, *run_args, **run_kw)
             # the last click has its 85 ms to reach the sink: record on for
             # half a second (16-bit samples: RATE bytes)
             end = os.path.getsize(path) + RATE
@@ -261,15 +308,73 @@ def midi_run(server, seconds):
     check(loudest < 100, "MIDI: nothing on the sound server (loudest sample %d)" % loudest)
 
 
+def grid(x, tempo):
+    """Click onsets in frames, and each one's distance from its place on
+    the grid that starts at the first"""
+    at = onsets(x, 60000 / tempo)
+    return at, [a - at[0] - (2 * n * 2646000 + tempo) // (2 * tempo) for n, a in enumerate(at)]
+
+
+def native_main(server, seconds):
+    fakeseq = sys.argv[sys.argv.index("--native") + 2] if len(sys.argv) > sys.argv.index("--native") + 2 else ""
+    tpl = template()
+    rows = []
+    for tempo in (120, 298):
+        for attempt in (1, 2):              # an underrun in the server may shift one run
+            x, ran = record(server, "native-%d-%d" % (tempo, attempt), tempo, 0, seconds)
+            at, dev = grid(x, tempo)
+            if at and max(abs(d) for d in dev) <= 1:
+                break
+        clicking, idle = native_run.cpu
+        worst = max((abs(d) for d in dev), default=None)
+        drift = dev[-1] if dev else None
+        rows.append((tempo, len(at), int(ran // (60000 / tempo)) + 1, worst, drift, clicking, idle))
+        if bench:
+            continue
+        lo, hi = figures(x, tempo, ran)["expected"]
+        check(lo <= len(at) <= hi, "native %d BPM: %d clicks heard in %d ms (beats: %d..%d)" % (tempo, len(at), ran, lo, hi))
+        check(worst is not None and worst <= 1, "native %d BPM: every click within one frame of the grid "
+              "(worst %s frames, run %d)" % (tempo, worst, attempt))
+        like = [likeness(x, i, tpl, search=2) for i in at[:-1]]
+        check(like and like[0] >= 0.95 and min(like) >= 0.9,
+              "native %d BPM: the first click whole, every one shaped like the sample (%s)"
+              % (tempo, ", ".join("%.3f" % v for v in like[:3])))
+    if bench:
+        print("The native Tokvin into a PulseAudio null sink at 44.1 kHz, %d s per run" % seconds)
+        print("  BPM | clicks  beats due  worst frames  drift frames  CPU clicking  CPU idle")
+        for tempo, clicks, due, worst, drift, clicking, idle in rows:
+            print("  %3d | %6d  %9d  %12s  %12s  %11.2f%%  %7.2f%%"
+                  % (tempo, clicks, due, worst, drift, 100 * clicking, 100 * idle))
+        print("  targets: every click within 1 frame, no drift, under 2 % of a core clicking, 0 % idle")
+        return 0
+    x, ran = record(server, "native-beep", 120, 1, 4)
+    at, _ = grid(x, 120)
+    shares = [band_share(x, i) for i in at]
+    check(len(at) >= ran // 500 and min(shares, default=0) >= 0.8,
+          "native Beep: %d tones, each within 200 Hz of 2160 Hz (least share %.2f)" % (len(at), min(shares, default=0)))
+    if fakeseq:
+        x, ran = record(server, "native-midi", 120, 2, 3,
+                        extra_env={"LD_PRELOAD": fakeseq, "FAKESEQ_PORTS": "20:0:Synth:Synth input port"})
+        loudest = max((abs(v) for v in x), default=0)
+        check(loudest < 100, "native MIDI: nothing on the sound server (loudest sample %d)" % loudest)
+    return summary()
+
+
 def main():
     if not shutil.which("pulseaudio") or not shutil.which("parec"):
         print("skipped: PulseAudio is not installed (make installs it where PipeWire does not serve the sound)")
         return 77
     seconds = 10
     if bench:
-        args = [a for a in sys.argv[2:] if a != "--bench"]
-        seconds = int(args[0]) if args else 20
-    sound = os.path.join(here, "..", "linux", "wine-sound.sh")
+        args = sys.argv[sys.argv.index("--bench") + 1:]
+        seconds = int(args[0]) if args and args[0].isdigit() else 20
+    if native:
+        server = Server()
+        try:
+            return native_main(server, seconds)
+        finally:
+            server.stop()
+    sound = os.path.join(here, "..", "wine", "wine-sound.sh")
     server = Server()
     subprocess.run([sound, "on"], check=True)
     try:

@@ -2,7 +2,7 @@
 # Packs the Debian package from the two build folders: both programs with
 # their manifests and help files in /usr/lib/tokvin, the launcher as
 # /usr/bin/tokvin, the desktop entry, icons and manual page, and the
-# documents Debian asks for. Laid out by linux/install.sh, as make install
+# documents Debian asks for. Laid out by wine/install.sh, as make install
 # does for one user. Its maintainer scripts make Wine's set-up once for the
 # machine (a template prefix in /var/lib/tokvin, made anew by a trigger
 # whenever Wine is upgraded), and removing the package removes it. One
@@ -24,7 +24,7 @@ root=$out/tokvin-deb
 maintainer="Tokvin developers <tokvin@users.noreply.invalid>"
 
 rm -rf "$root" "$deb"
-DESTDIR=$root PREFIX=/usr TEMPLATE=/var/lib/tokvin/template "$src/linux/install.sh" install "$build" "$build64" >/dev/null
+DESTDIR=$root PREFIX=/usr TEMPLATE=/var/lib/tokvin/template "$src/wine/install.sh" install "$build" "$build64" >/dev/null
 
 doc=$root/usr/share/doc/tokvin
 mkdir -p "$doc" "$root/DEBIAN"
