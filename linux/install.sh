@@ -63,9 +63,6 @@ install)
         mkdir -p "$dest$share/icons/hicolor/${s}x$s/apps"
         install -m 644 "$build/gen/icon-$s-8.png" "$dest$share/icons/hicolor/${s}x$s/apps/tokvin.png"
     done
-    if [ -z "$dest" ] && command -v update-desktop-database >/dev/null 2>&1; then
-        update-desktop-database -q "$share/applications" 2>/dev/null || true
-    fi
     echo "Tokvin installed: $prefix/bin/tokvin, in the desktop's menu among the sound and video programs"
     ;;
 uninstall)

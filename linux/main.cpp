@@ -80,6 +80,12 @@ int main(int argc, char **argv)
         printf("Stored %s=%s (with no other Tokvin open, it stays)\n", name[k], value);
     }
 
+    /* A window of text and a few controls draws as fast with cairo as with
+       OpenGL, and starts without setting up a GL context first: with the
+       software OpenGL of a machine without a graphics driver that alone
+       takes a third of a second. The user's own choice stays. */
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
+
     /* two starts give two windows, as on Windows */
     app = gtk_application_new("org.tokvin.Tokvin", G_APPLICATION_NON_UNIQUE);
     g_object_set(app, "register-session", TRUE, NULL);

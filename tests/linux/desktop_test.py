@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""The native Tokvin installed for one user (linux/install.sh, as make
+install does it) in a home whose path has a space, an apostrophe and an
+ampersand, and started as the menu starts it, from its desktop entry:
+the window, no other process, the tempo set with the Up key kept across a
+close and a SIGTERM; uninstalled, nothing but the settings left, and with
+PURGE=1 not those either. Prints the seconds to the window.
+
+usage: desktop_test.py SOURCE BUILDDIR XCLOSE
+"""
+import os
+import re
+import shlex
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(sys.argv[1], "tests"))
+from report import check, summary
+
+source, build, xclose = (os.path.abspath(a) for a in sys.argv[1:4])
+work = os.path.join(build, "desktop-test")
+home = os.path.join(work, "Jo's home & studio")
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(home)
+env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
+env.update(HOME=home, PULSE_SERVER="unix:" + os.path.join(work, "no-server"))
+install = os.path.join(source, "linux", "install.sh")
+conf = os.path.join(home, ".config", "tokvin", "tokvin.conf")
+
+
+def window(title, seconds=30):
+    """The window once it shows (asked every 20 ms: xdotool's own --sync
+    asks every half second)"""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title], capture_output=True, text=True)
+        if out.returncode == 0:
+            return out.stdout.split()[0]
+        time.sleep(0.02)
+    return None
+
+
+def start():
+    """The entry's Exec line, as the menu runs it; the seconds to its window."""
+    line = re.search(r"^Exec=(.*)$", open(entry).read(), re.M).group(1)
+    began = time.monotonic()
+    app = subprocess.Popen(shlex.split(line.replace("\\\\", "\\")), env=env, stderr=subprocess.DEVNULL)
+    win = window(" BPM - Tokvin")
+    return app, win, time.monotonic() - began
+
+
+out = subprocess.run([install, "install", build], env=env, capture_output=True, text=True)
+check(out.returncode == 0, "installed for the user: " + out.stdout.strip() + out.stderr.strip())
+entry = os.path.join(home, ".local", "share", "applications", "org.tokvin.Tokvin.desktop")
+valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
+check(valid.returncode == 0 and not valid.stdout.strip(), "desktop-file-validate accepts the entry " + valid.stdout)
+
+app, win, seconds = start()
+print("a new user's first start from the menu entry: the window after %.2f s" % seconds)
+check(win is not None, "the entry starts Tokvin: 120 BPM - Tokvin 0.99")
+children = subprocess.run(["ps", "--ppid", str(app.pid), "-o", "comm="], capture_output=True, text=True).stdout
+check(not children.strip(), "Tokvin alone, no Wine or other process beside it: " + children.strip())
+subprocess.run(["xdotool", "windowfocus", "--sync", win, "key", "Up"], timeout=30)
+check(window("^121 BPM - Tokvin") is not None, "Up in the tempo field: 121")
+subprocess.run([xclose, win])
+check(app.wait(20) == 0, "closed with its close button, exit 0")
+
+app, win, _ = start()
+check(window("^121 BPM - Tokvin") == win, "started again: the tempo kept")
+subprocess.run(["xdotool", "windowfocus", "--sync", win, "key", "Up"], timeout=30)
+window("^122 BPM - Tokvin")
+app.send_signal(signal.SIGTERM)
+check(app.wait(20) == 0 and "Tempo=122\n" in open(conf).read(), "SIGTERM: exit 0 and the tempo stored")
+
+out = subprocess.run([install, "uninstall"], env=env, capture_output=True, text=True)
+left = [os.path.relpath(os.path.join(r, n), home) for r, _, names in os.walk(home) for n in names]
+check(out.returncode == 0 and left == [".config/tokvin/tokvin.conf"], "uninstalled: the settings alone are left: %s" % left)
+subprocess.run([install, "uninstall"], env=dict(env, PURGE="1"), capture_output=True)
+check(not os.path.exists(conf), "PURGE=1: the settings gone too")
+sys.exit(summary())
