@@ -2,7 +2,7 @@
 BUILD    := build
 VERSION  := $(shell sed -n '/^project/s/.*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 DIST     := dist/tokvin-$(VERSION)-win32
-DEB      := dist/tokvin_$(VERSION)-1_all.deb
+DEB      := dist/tokvin_$(shell dpkg-parsechangelog -l debian/changelog -S Version 2>/dev/null)_$(shell dpkg --print-architecture).deb
 BENCH_SECONDS := 20
 # Debian packages, by what needs them (dpkg names). The native Linux
 # edition needs LINUX_PACKAGES; the Windows program BUILD_PACKAGES and, to
@@ -13,9 +13,11 @@ BUILD_PACKAGES := cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 ico
 RUN_PACKAGES   := wine wine32:i386 wine64 fonts-wine libpulse0 libpulse0:i386 xvfb xauth
 SHOT_PACKAGES  := xvfb xauth xdotool imagemagick
 DIST_PACKAGES  := zip unzip
+DEB_PACKAGES   := debhelper dpkg-dev $(LINUX_PACKAGES)
+D13_PACKAGES   := debootstrap xvfb xauth xdotool
 TEST_PACKAGES  := doctest-dev sndfile-programs p7zip-full tesseract-ocr tesseract-ocr-deu \
                   desktop-file-utils pulseaudio pulseaudio-utils lintian locales \
-                  $(LINUX_PACKAGES) $(SHOT_PACKAGES) $(DIST_PACKAGES)
+                  $(DEB_PACKAGES) $(SHOT_PACKAGES) $(DIST_PACKAGES)
 ifeq ($(DISPLAY),)
 RUN_PACKAGES += $(SHOT_PACKAGES)
 LINUX_PACKAGES += $(SHOT_PACKAGES)
@@ -26,7 +28,8 @@ endif
 # MIDI_DEVICE (make run MIDI_DEVICE=1) on its way to the launcher.
 export PREFIX DESTDIR PURGE MIDI_DEVICE
 
-.PHONY: all deps deps-linux deps-dist deps-test build build-linux run run-windows test bench dist deb \
+.PHONY: all deps deps-linux deps-dist deps-test build build-linux run run-windows test test-debian13 \
+        bench dist deb \
         install uninstall clean
 
 all: build-linux build
@@ -44,11 +47,13 @@ fi; \
 if [ -n "$$missing" ]; then \
   if [ "$$(id -u)" -ne 0 ]; then \
     echo "Missing Debian packages:" $$missing; \
-    echo "Install them as root: dpkg --add-architecture i386 && apt-get update && apt-get install" $$missing; \
+    case "$$missing" in *:i386*) echo "Install them as root: dpkg --add-architecture i386 && apt-get update && apt-get install" $$missing ;; \
+    *) echo "Install them as root: apt-get update && apt-get install" $$missing ;; esac; \
     exit 1; \
   fi; \
   echo "Installing:" $$missing; \
-  dpkg --add-architecture i386 && apt-get update -qq && \
+  case "$$missing" in *:i386*) dpkg --add-architecture i386 ;; esac; \
+  apt-get update -qq && \
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 fi
 endef
@@ -60,7 +65,9 @@ deps-linux:
 deps:
 	$(call need,$(LINUX_PACKAGES) $(BUILD_PACKAGES) $(RUN_PACKAGES))
 deps-dist:
-	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES) $(DIST_PACKAGES))
+	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES) $(DIST_PACKAGES) $(DEB_PACKAGES))
+deps-deb:
+	$(call need,$(DEB_PACKAGES))
 # ... and what the tests need besides.
 deps-test:
 	$(call need,$(BUILD_PACKAGES) $(RUN_PACKAGES) $(TEST_PACKAGES))
@@ -124,14 +131,21 @@ bench: deps-test build-linux build
 # bytes; the checksums are printed to compare against.
 dist: deps-dist build
 	@tools/mkdist.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
-	@tools/mkdeb.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
+	@tools/mkdeb.sh $(BUILD) dist >/dev/null
 	@echo "$(DIST).zip:" && unzip -l $(DIST).zip | sed -n '4,$$p'
 	@cd dist && sha256sum $(notdir $(DIST)).zip $(notdir $(DEB))
 
-# The Debian package alone (dpkg-deb, part of every Debian).
-deb: deps build
-	@tools/mkdeb.sh $(BUILD) $(BUILD)/x64 dist $(VERSION)
+# The Debian package alone, made by dpkg-buildpackage and debhelper.
+deb: deps-deb
+	@tools/mkdeb.sh $(BUILD) dist >/dev/null
 	@cd dist && sha256sum $(notdir $(DEB))
+
+# The release check on Debian 13: a minimal root (cached in build/), the
+# package installed into it with apt, Tokvin started there by a new user.
+test-debian13: deps-deb
+	$(call need,$(D13_PACKAGES))
+	@tools/mkdeb.sh $(BUILD) dist >/dev/null
+	@tests/debian13.sh $(BUILD)/debian13 $(DEB)
 
 # The native edition for one user, into the desktop's menu (no root
 # needed); PREFIX and DESTDIR as usual. The settings in ~/.config/tokvin

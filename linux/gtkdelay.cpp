@@ -640,6 +640,7 @@ static GtkWidget *MakeTempo(void)
     g_hTrackTempo = gtk_scale_new_with_range(GTK_ORIENTATION_VERTICAL, MINTEMPO, MAXTEMPO, 1);
     gtk_scale_set_draw_value(GTK_SCALE(g_hTrackTempo), FALSE);
     gtk_scale_set_digits(GTK_SCALE(g_hTrackTempo), 0);
+    gtk_scale_set_has_origin(GTK_SCALE(g_hTrackTempo), FALSE);     /* a thumb, no filled bar */
     gtk_range_set_increments(GTK_RANGE(g_hTrackTempo), 1, PAGEVAL);
     gtk_widget_set_vexpand(g_hTrackTempo, TRUE);
     gtk_widget_set_size_request(g_hTrackTempo, -1, 160);

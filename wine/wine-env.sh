@@ -5,7 +5,7 @@
 #
 # -64:   Wine's 64-bit loader and a 64-bit prefix, for the 64-bit program;
 #        "wine" in COMMAND then means that loader.
-# -user: a run for a person (make run, the launcher). A wineserver already
+# -user: a run for a person (make run-windows). A wineserver already
 #        up for the prefix is shared (another Tokvin may be open in it), and
 #        ours ends by itself shortly after the last program in it.
 #        Otherwise (tests) a server left behind by a killed run is stopped,
@@ -13,16 +13,7 @@
 #
 # Creates the prefix on first use (with fonts for captions) and starts a
 # virtual X display when there is none. Where the set-up fails it says what
-# failed in one line; for a person started from the desktop's menu, with
-# no terminal to read it, the line is shown as a notification as well.
-#
-# TOKVIN_TEMPLATE (the package sets it): a template prefix made once per
-# machine by template.sh. A person's new prefix is made from it in a
-# second: their own registry and folders, and links to the template's
-# files, which only root can write (root's own prefix takes copies). Where
-# it is missing or was made by another Wine, Wine sets the prefix up as
-# it always does. A prefix whose template has gone since is made anew,
-# with Tokvin's settings kept.
+# failed in one line.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -36,23 +27,8 @@ while :; do
 done
 prefix=$1; shift
 
-# notify-send TITLE BODY, in the desktop entry's languages (German or
-# English) where the desktop shows notifications
-notify() {
-    command -v notify-send >/dev/null 2>&1 || return 0
-    case ${LC_ALL:-${LC_MESSAGES:-${LANG:-}}} in
-    de*) title=$1 body=$2 ;;
-    *)   title=$3 body=$4 ;;
-    esac
-    notify-send -a Tokvin -i tokvin "$title" "$body" 9>&- >/dev/null 2>&1 || true
-}
-
 fail() {
     echo "wine-env: $*" >&2
-    # a start from the menu has no terminal for that line
-    if [ -n "${user:-}" ] && [ ! -t 2 ]; then
-        notify "Tokvin kann nicht starten" "$*" "Tokvin cannot start" "$*"
-    fi
     exit 1
 }
 
@@ -85,28 +61,6 @@ version=$(wine --version 2>&1) ||
 exec 9>"$WINEPREFIX/.tokvin-lock"
 flock -w 300 9 || fail "another start has been setting up $WINEPREFIX for 5 minutes; try again"
 
-# everything in the prefix but the lock we hold and the settings kept
-clear_prefix() {
-    find "$WINEPREFIX" -mindepth 1 -maxdepth 1 ! -name .tokvin-lock ! -name .tokvin-kept.reg -exec rm -rf {} +
-}
-
-# Tokvin removed and its template with it, then installed again: the links
-# lead nowhere, and Wine cannot start there. The prefix is made anew; the
-# settings Tokvin stored in it are kept for the set-up below.
-made_from=$(cat "$WINEPREFIX/.tokvin-template" 2>/dev/null) || made_from=
-if [ -n "$made_from" ] && [ ! -f "$made_from/.tokvin-wine" ]; then
-    # its server (lingering, or serving a Tokvin that lost its files)
-    # first: it writes the registry out as it ends
-    wineserver -k 2>/dev/null 9>&- || true
-    wineserver -w 9>&-
-    kept=$WINEPREFIX/.tokvin-kept.reg
-    awk 'BEGIN { ORS = "\r\n"; print "REGEDIT4"; print "" }
-         /^\[/ { on = ($0 ~ /^\[Software\\\\Tokvin\]/); if (on) print "[HKEY_CURRENT_USER\\Software\\Tokvin]"; next }
-         on && /^"/ { print }' "$WINEPREFIX/user.reg" > "$kept.new" 2>/dev/null || : > "$kept.new"
-    mv "$kept.new" "$kept"
-    clear_prefix
-fi
-
 # A wineserver still running for this prefix (signal 0 only asks) belongs
 # to an earlier run: to one that is still open, or to one that was killed
 # and left it behind.
@@ -122,59 +76,16 @@ fi
 if [ -n "${wide:-}" ] && grep -q '^#arch=win32' "$WINEPREFIX/system.reg" 2>/dev/null; then
     fail "$WINEPREFIX is a 32-bit Wine prefix and cannot run the 64-bit program; remove it to have it made anew"
 fi
-# A new person's prefix from the template: their registry, profile and
-# the template's writable small files as copies, every other file a link
-# through TOKVIN_TEMPLATE (which follows the template when it is made anew
-# for a new Wine). Copied from one generation of it, in a few processes.
-from_template() {
-    [ -n "${TOKVIN_TEMPLATE:-}" ] || return 1
-    case $TOKVIN_TEMPLATE in /*) ;; *) return 1 ;; esac
-    src=$(readlink -f "$TOKVIN_TEMPLATE") && [ -f "$src/.tokvin-wine" ] || return 1
-    [ "$(cat "$src/.tokvin-wine")" = "$version" ] || return 1
-    mkdir -p "$WINEPREFIX/drive_c"
-    cp -a "$src/system.reg" "$src/user.reg" "$src/userdef.reg" "$src/.update-timestamp" \
-        "$src/dosdevices" "$WINEPREFIX/" &&
-        cp -a "$src/drive_c/users" "$WINEPREFIX/drive_c/" || return 1
-    if [ "$(id -u)" = 0 ]; then
-        # root could write through links into the template
-        for d in "$src"/drive_c/*; do
-            [ "${d##*/}" = users ] || cp -a "$d" "$WINEPREFIX/drive_c/" || return 1
-        done
-    else
-        for d in "$src"/drive_c/*; do
-            [ "${d##*/}" = users ] || cp -rs "$TOKVIN_TEMPLATE/drive_c/${d##*/}" "$WINEPREFIX/drive_c/" || return 1
-        done
-        # what Wine writes into (win.ini, the .pnf files) is small
-        (cd "$src/drive_c" && find . -path ./users -prune -o -type f -size -16k -print0 |
-            xargs -0r cp --parents --remove-destination -t "$WINEPREFIX/drive_c") || return 1
-        printf '%s\n' "$TOKVIN_TEMPLATE" > "$WINEPREFIX/.tokvin-template"
-    fi
-}
-
 if [ ! -f "$WINEPREFIX/.tokvin-ready" ]; then
-    fresh=; [ -f "$WINEPREFIX/system.reg" ] || fresh=1
-    if [ -n "$fresh" ] && from_template; then
-        :
-    else
-        # whatever a template that failed half-way left
-        [ -z "$fresh" ] || clear_prefix
-        echo "Setting up the Wine prefix $WINEPREFIX ..."
-        # A person's first start: the window takes a quarter of a minute, and a
-        # start from the menu shows nothing else meanwhile. Said at once.
-        if [ -n "${user:-}" ] && [ -z "${TOKVIN_XVFB:-}" ] && [ -z "${TOKVIN_INSTALLING:-}" ]; then
-            notify "Tokvin wird eingerichtet" \
-                "Beim ersten Start dauert es etwa eine halbe Minute, bis das Fenster erscheint." \
-                "Tokvin is being set up" "On its first start, Tokvin's window takes about half a minute to appear." &
-        fi
-        wine wineboot -i >/dev/null 2>&1 9>&- || fail "could not set up the Wine prefix $WINEPREFIX (wineboot failed)"
-        wineserver -w 9>&-
-        [ -f "$WINEPREFIX/system.reg" ] || fail "could not set up the Wine prefix $WINEPREFIX (no registry written)"
-        fonts=$WINEPREFIX/drive_c/windows/Fonts
-        mkdir -p "$fonts"
-        for f in marlett tahoma tahomabd; do
-            [ -f /usr/share/wine/fonts/$f.ttf ] && cp /usr/share/wine/fonts/$f.ttf "$fonts/"
-        done
-    fi
+    echo "Setting up the Wine prefix $WINEPREFIX ..."
+    wine wineboot -i >/dev/null 2>&1 9>&- || fail "could not set up the Wine prefix $WINEPREFIX (wineboot failed)"
+    wineserver -w 9>&-
+    [ -f "$WINEPREFIX/system.reg" ] || fail "could not set up the Wine prefix $WINEPREFIX (no registry written)"
+    fonts=$WINEPREFIX/drive_c/windows/Fonts
+    mkdir -p "$fonts"
+    for f in marlett tahoma tahomabd; do
+        [ -f /usr/share/wine/fonts/$f.ttf ] && cp /usr/share/wine/fonts/$f.ttf "$fonts/"
+    done
     touch "$WINEPREFIX/.tokvin-ready"
 fi
 
@@ -195,10 +106,8 @@ reg=$WINEPREFIX/tokvin-setup.reg
 printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' "\"Managed\"=\"$managed\"" '' \
     '[-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' '' > "$reg"
-[ ! -f "$WINEPREFIX/.tokvin-kept.reg" ] || tail -n +2 "$WINEPREFIX/.tokvin-kept.reg" >> "$reg"
 wine regedit /S "$reg" >/dev/null 2>&1 9>&- || fail "could not write Wine's settings into $WINEPREFIX"
-rm -f "$WINEPREFIX/.tokvin-kept.reg"
-# Sound only where someone listens: TOKVIN_SOUND=1 (make run on a desktop).
+# Sound only where someone listens: TOKVIN_SOUND=1 (make run-windows on a desktop).
 # Tests and the virtual display run without a driver unless a test asks.
 if [ "${TOKVIN_SOUND:-0}" = 1 ]; then
     "$here/wine-sound.sh" on 9>&-
@@ -209,8 +118,4 @@ exec 9>&-
 
 status=0
 "$@" || status=$?
-if [ "$status" -ne 0 ] && [ -n "${user:-}" ] && [ ! -t 2 ]; then
-    notify "Tokvin wurde beendet" "Wine beendete Tokvin mit dem Status $status; im Terminal gestartet, nennt tokvin den Grund." \
-        "Tokvin has ended" "Wine ended Tokvin with status $status; started in a terminal, tokvin says why."
-fi
 exit $status

@@ -6,6 +6,11 @@ the window, no other process, the tempo set with the Up key kept across a
 close and a SIGTERM; uninstalled, nothing but the settings left, and with
 PURGE=1 not those either. Prints the seconds to the window.
 
+Then the Debian package, built by tools/mkdeb.sh and unpacked into a
+folder of the test's own: no Wine among what it depends on, its files,
+and its /usr/bin/tokvin started by another person (as root: the user
+nobody): the window, no other process, the settings file written at close.
+
 usage: desktop_test.py SOURCE BUILDDIR XCLOSE
 """
 import os
@@ -15,6 +20,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.join(sys.argv[1], "tests"))
@@ -75,9 +81,58 @@ window("^122 BPM - Tokvin")
 app.send_signal(signal.SIGTERM)
 check(app.wait(20) == 0 and "Tempo=122\n" in open(conf).read(), "SIGTERM: exit 0 and the tempo stored")
 
+# the command line: an option stores its value and starts Tokvin; anything
+# else is refused with the usage
+program = os.path.join(home, ".local", "bin", "tokvin")
+wrong = subprocess.run([program, "--midi-note", "x"], env=env, capture_output=True, text=True)
+check(wrong.returncode == 2 and "usage: tokvin" in wrong.stderr, "tokvin --midi-note x: the usage, exit 2")
+app = subprocess.Popen([program, "--midi-note", "37", "--midi-device=2"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+check(window("^122 BPM - Tokvin") is not None, "tokvin --midi-note 37 --midi-device=2 starts Tokvin")
+app.send_signal(signal.SIGTERM)
+app.wait(20)
+check("MIDINote=37\n" in open(conf).read() and "MIDIDevice=2\n" in open(conf).read(), "both values stored")
+
 out = subprocess.run([install, "uninstall"], env=env, capture_output=True, text=True)
 left = [os.path.relpath(os.path.join(r, n), home) for r, _, names in os.walk(home) for n in names]
 check(out.returncode == 0 and left == [".config/tokvin/tokvin.conf"], "uninstalled: the settings alone are left: %s" % left)
 subprocess.run([install, "uninstall"], env=dict(env, PURGE="1"), capture_output=True)
 check(not os.path.exists(conf), "PURGE=1: the settings gone too")
+
+# -- the Debian package, unpacked, started by another person ---------------------
+made = subprocess.run([os.path.join(source, "tools", "mkdeb.sh"), work, work], capture_output=True, text=True)
+deb = made.stdout.strip()
+check(made.returncode == 0 and deb.endswith(".deb"), "the Debian package is made " + made.stderr.strip()[-500:])
+field = lambda name: subprocess.run(["dpkg-deb", "-f", deb, name], capture_output=True, text=True).stdout.strip()
+depends = field("Depends")
+check("libgtk-4-1" in depends and "libpulse0" in depends and "libasound2" in depends and "wine" not in depends,
+      "it depends on GTK 4, libpulse and libasound, not on Wine: " + depends)
+listing = subprocess.run(["dpkg-deb", "-c", deb], capture_output=True, text=True).stdout
+files = sorted(l.split()[-1] for l in listing.splitlines() if not l.startswith("d"))
+want = ["./usr/bin/tokvin", "./usr/share/applications/org.tokvin.Tokvin.desktop",
+        "./usr/share/icons/hicolor/48x48/apps/tokvin.png", "./usr/share/man/man1/tokvin.1.gz",
+        "./usr/share/tokvin/tokvin_d.html", "./usr/share/doc/tokvin/copyright"]
+check(all(f in files for f in want) and not [f for f in files if "wine" in f or f.endswith(".exe")],
+      "its files: the program, entry, icons, manual page, help; nothing of Wine: " + " ".join(files))
+other = tempfile.mkdtemp(prefix="tokvin-person-")
+os.chmod(other, 0o755)
+subprocess.run(["dpkg-deb", "-x", deb, os.path.join(other, "root")], check=True)
+person = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.getuid() == 0 else []
+their = os.path.join(other, "home")
+os.makedirs(their, mode=0o700)
+auth = os.path.join(other, "Xauthority")
+shutil.copy(os.environ["XAUTHORITY"], auth)
+if person:
+    subprocess.run(["chown", "-R", "nobody:nogroup", their, auth])
+app = subprocess.Popen(person + [os.path.join(other, "root", "usr", "bin", "tokvin")],
+                       env=dict(env, HOME=their, XAUTHORITY=auth), stderr=subprocess.DEVNULL)
+win = window("^120 BPM - Tokvin")
+check(win is not None, "the package's tokvin shows its window to another person")
+children = subprocess.run(["ps", "--ppid", str(app.pid), "-o", "comm="], capture_output=True, text=True).stdout
+check(not children.strip(), "no Wine or other process beside it: " + children.strip())
+if win:
+    subprocess.run([xclose, win])
+check(app.wait(20) == 0 and os.path.exists(os.path.join(their, ".config", "tokvin", "tokvin.conf")),
+      "closed: their settings file is written")
+shutil.rmtree(other, ignore_errors=True)
 sys.exit(summary())

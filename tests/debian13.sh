@@ -1,0 +1,71 @@
+#!/bin/sh
+# The release check on Debian 13: a minimal Debian 13 root (debootstrap
+# --variant=minbase, made once and kept in ROOTDIR), the package installed
+# into it with apt as a user would, and Tokvin started there by a new user
+# on a virtual display, expecting its window. Says what apt added and how
+# soon the window showed. Needs root.
+#
+#   debian13.sh ROOTDIR PACKAGE.deb
+set -eu
+root=$1
+deb=$(readlink -f "$2")
+[ "$(id -u)" -eq 0 ] || { echo "debian13.sh: needs root (debootstrap, chroot)" >&2; exit 1; }
+
+if [ ! -x "$root/usr/bin/apt-get" ]; then
+    echo "Making a minimal Debian 13 root in $root (about a minute) ..."
+    rm -rf "$root.new"
+    debootstrap --variant=minbase trixie "$root.new" http://deb.debian.org/debian > "$root.log" 2>&1 ||
+        { tail -n 20 "$root.log" >&2; exit 1; }
+    mv "$root.new" "$root"
+fi
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+
+mounted=
+cleanup() {
+    for m in $mounted; do umount -l "$root/$m" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+for m in proc sys dev dev/pts tmp/.X11-unix; do
+    mkdir -p "$root/$m" "/$m"
+    mount --bind "/$m" "$root/$m"
+    mounted="$m $mounted"
+done
+mount -t tmpfs tmpfs "$root/dev/shm" && mounted="dev/shm $mounted"
+
+echo "Debian 13: $(cat "$root/etc/debian_version")"
+chroot "$root" apt-get update -qq
+# anything of an earlier check goes first, so that apt says what it adds
+chroot "$root" apt-get purge -y -qq tokvin >/dev/null 2>&1 || true
+chroot "$root" apt-get autoremove -y -qq --purge >/dev/null 2>&1 || true
+cp "$deb" "$root/tmp/tokvin.deb"
+chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends /tmp/tokvin.deb \
+    > "$root/tmp/apt.log" 2>&1 || { tail -n 20 "$root/tmp/apt.log" >&2; exit 1; }
+grep -E "newly installed|additional disk space" "$root/tmp/apt.log" | sed 's/^/apt: /'
+if chroot "$root" dpkg -l 2>/dev/null | grep -q '^ii  wine'; then
+    echo "FAILED  the package brought Wine"; exit 1
+fi
+
+chroot "$root" sh -c 'id newcomer >/dev/null 2>&1 || useradd -m newcomer'
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+    root=$0
+    cp "$XAUTHORITY" "$root/tmp/xauth" && chmod 644 "$root/tmp/xauth"
+    began=$(date +%s%N)
+    chroot "$root" setpriv --reuid=newcomer --regid=newcomer --init-groups \
+        env -i HOME=/home/newcomer DISPLAY="$DISPLAY" XAUTHORITY=/tmp/xauth PATH=/usr/bin:/bin tokvin \
+        > "$root/tmp/tokvin.log" 2>&1 &
+    pid=$!
+    for i in $(seq 1500); do
+        xdotool search --onlyvisible --name "^120 BPM - Tokvin 0.99$" >/dev/null 2>&1 && break
+        sleep 0.02
+    done
+    if xdotool search --onlyvisible --name "^120 BPM - Tokvin 0.99$" >/dev/null 2>&1; then
+        echo "ok      a new user on Debian 13 sees \"120 BPM - Tokvin 0.99\" after $(( ($(date +%s%N) - began) / 1000000 )) ms"
+        status=0
+    else
+        echo "FAILED  no window on Debian 13:"; cat "$root/tmp/tokvin.log"
+        status=1
+    fi
+    # chroot, setpriv and env each run the next in their place: $pid is tokvin
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    exit $status' "$root"
