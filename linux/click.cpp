@@ -15,7 +15,7 @@
 #include "mixer.h"
 #include "tokvin.h"
 
-#define CHUNK       441         /* frames written at a time: 10 ms */
+#define CHUNK       882         /* frames written at a time: 20 ms */
 #define LATENCY_MS  50          /* the server's buffer: the first click heard within 250 ms */
 #define NS          1000000000LL
 #define NQUEUE      64
@@ -129,7 +129,7 @@ static pa_simple *OpenStream(void)
     attr.maxlength = (uint32_t)-1;
     attr.tlength = (uint32_t)pa_usec_to_bytes(LATENCY_MS * 1000, &spec);
     attr.prebuf = (uint32_t)-1;
-    attr.minreq = (uint32_t)pa_usec_to_bytes(10 * 1000, &spec);
+    attr.minreq = (uint32_t)pa_usec_to_bytes(20 * 1000, &spec);
     attr.fragsize = (uint32_t)-1;
     return pa_simple_new(NULL, "Tokvin", PA_STREAM_PLAYBACK, NULL, "Klick", &spec, NULL, &attr, NULL);
 }

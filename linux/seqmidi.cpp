@@ -3,8 +3,11 @@
    to its exit, so that a synthesiser or a DAW can be connected to it by
    name. While the click runs with MIDI chosen, the port is also connected
    to the device that MIDIDevice names, as the Windows program holds its
-   device. Every failure is shown with the sequencer's own text for it. */
+   device. Every failure is shown with the sequencer's own text for it, and
+   so is that device going away while it is connected. */
 #include <alsa/asoundlib.h>
+#include <glib-unix.h>
+#include <poll.h>
 #include <pthread.h>
 #include <cstdio>
 #include <cstring>
@@ -30,12 +33,53 @@ static void Quiet(const char *file, int line, const char *function, int err, con
     (void)fmt;
 }
 
+/* The sequencer announces every client and port that goes away; the device
+   connected for the click among them ends the connection, said once. */
+static gboolean OnAnnounce(gint fd, GIOCondition cond, gpointer data)
+{
+    snd_seq_event_t *ev;
+    int              gone = 0;
+
+    (void)fd;
+    (void)cond;
+    (void)data;
+    pthread_mutex_lock(&s_Lock);
+    while (s_Seq && snd_seq_event_input(s_Seq, &ev) >= 0) {
+        if ((ev->type == SND_SEQ_EVENT_PORT_EXIT && ev->data.addr.client == s_Dest.client
+             && ev->data.addr.port == s_Dest.port)
+            || (ev->type == SND_SEQ_EVENT_CLIENT_EXIT && ev->data.addr.client == s_Dest.client))
+            gone = 1;
+    }
+    pthread_mutex_unlock(&s_Lock);
+    if (gone && g_MidiOpen) {
+        g_MidiOpen = 0;
+        ShowMidiErr(NULL, -ENODEV);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+/* A port of Tokvin's own, hidden from others, that hears the sequencer's
+   announcements; without it MIDI works all the same. */
+static void WatchAnnouncements(void)
+{
+    struct pollfd pfd;
+    int           port;
+
+    port = snd_seq_create_simple_port(s_Seq, "Tokvin announcements",
+                                      SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+                                      SND_SEQ_PORT_TYPE_APPLICATION);
+    if (port < 0 || snd_seq_connect_from(s_Seq, port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0
+        || snd_seq_poll_descriptors(s_Seq, &pfd, 1, POLLIN) != 1)
+        return;
+    g_unix_fd_add(pfd.fd, G_IO_IN, OnAnnounce, NULL);
+}
+
 int InitMidi(void)
 {
     if (s_Seq)
         return 1;
     snd_lib_error_set_handler(Quiet);
-    if (snd_seq_open(&s_Seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) {
+    if (snd_seq_open(&s_Seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
         s_Seq = NULL;
         return 0;
     }
@@ -48,6 +92,7 @@ int InitMidi(void)
         s_Seq = NULL;
         return 0;
     }
+    WatchAnnouncements();
     return 1;
 }
 

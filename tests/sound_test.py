@@ -117,8 +117,9 @@ def native_run(server, tempo, flags, seconds, extra_env=None):
                                         "windowfocus", "--sync", "key"] + list(keys), check=True, timeout=30)
     try:
         key("Tab")
+        time.sleep(1)                       # the focus drawn; then idle, for the figures
         ticks, t0 = cpu_ticks(app.pid), time.monotonic()
-        time.sleep(3)                       # idle, for the figures
+        time.sleep(3)
         idle = (cpu_ticks(app.pid) - ticks) / os.sysconf("SC_CLK_TCK") / (time.monotonic() - t0)
         key("space")
         start, ticks = time.monotonic(), cpu_ticks(app.pid)

@@ -71,6 +71,15 @@ children = subprocess.run(["ps", "--ppid", str(app.pid), "-o", "comm="], capture
 check(not children.strip(), "Tokvin alone, no Wine or other process beside it: " + children.strip())
 subprocess.run(["xdotool", "windowfocus", "--sync", win, "key", "Up"], timeout=30)
 check(window("^121 BPM - Tokvin") is not None, "Up in the tempo field: 121")
+second, _, _ = start()
+two = lambda: len(subprocess.run(["xdotool", "search", "--onlyvisible", "--name", " BPM - Tokvin"],
+                                 capture_output=True, text=True).stdout.split()) == 2
+end = time.monotonic() + 30
+while not two() and time.monotonic() < end:
+    time.sleep(0.05)
+check(two(), "a second start gives a second window, as on Windows")
+second.send_signal(signal.SIGTERM)
+second.wait(20)
 subprocess.run([xclose, win])
 check(app.wait(20) == 0, "closed with its close button, exit 0")
 

@@ -6,17 +6,26 @@
 
    FAKESEQ_PORTS  "client:port:client name:port name,..." the ports that
                   take output (unset: no sequencer at all)
-   FAKESEQ_FAIL   "connect", "disconnect" or "send": that call fails */
+   FAKESEQ_FAIL   "connect", "disconnect" or "send": that call fails
+
+   fakeseq_port_exit(client, port), looked up by the test, makes the
+   sequencer announce that a port has gone. */
 #include <alsa/asoundlib.h>
 #include <errno.h>
+#include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #define SELF 128
 
 static int s_Handle;
+static int s_Ports;                 /* ports Tokvin has made */
+static int s_Wake[2] = { -1, -1 };  /* readable while an announcement waits */
+static snd_seq_event_t s_Exit;
+static int s_ExitPending;
 
 static void Log(const char *fmt, int a, int b, int c)
 {
@@ -63,6 +72,48 @@ int snd_seq_open(snd_seq_t **handle, const char *name, int streams, int mode)
 }
 
 int snd_seq_close(snd_seq_t *handle) { (void)handle; return 0; }
+int snd_seq_nonblock(snd_seq_t *handle, int nonblock) { (void)handle; (void)nonblock; return 0; }
+
+int snd_seq_connect_from(snd_seq_t *handle, int myport, int client, int port)
+{
+    (void)handle;
+    Log("announcements from %d:%d to port %d", client, port, myport);
+    return 0;
+}
+
+int snd_seq_poll_descriptors(snd_seq_t *handle, struct pollfd *pfds, unsigned int space, short events)
+{
+    (void)handle;
+    if (space < 1 || (s_Wake[0] < 0 && pipe(s_Wake) < 0))
+        return 0;
+    pfds[0].fd = s_Wake[0];
+    pfds[0].events = events;
+    pfds[0].revents = 0;
+    return 1;
+}
+
+int snd_seq_event_input(snd_seq_t *handle, snd_seq_event_t **ev)
+{
+    char c;
+
+    (void)handle;
+    if (!s_ExitPending)
+        return -EAGAIN;
+    (void)!read(s_Wake[0], &c, 1);
+    s_ExitPending = 0;
+    *ev = &s_Exit;
+    return 1;
+}
+
+void fakeseq_port_exit(int client, int port)
+{
+    memset(&s_Exit, 0, sizeof s_Exit);
+    s_Exit.type = SND_SEQ_EVENT_PORT_EXIT;
+    s_Exit.data.addr.client = (unsigned char)client;
+    s_Exit.data.addr.port = (unsigned char)port;
+    s_ExitPending = 1;
+    (void)!write(s_Wake[1], "x", 1);
+}
 int snd_seq_client_id(snd_seq_t *handle) { (void)handle; return SELF; }
 int snd_seq_set_client_name(snd_seq_t *handle, const char *name)
 {
@@ -74,8 +125,8 @@ int snd_seq_set_client_name(snd_seq_t *handle, const char *name)
 int snd_seq_create_simple_port(snd_seq_t *handle, const char *name, unsigned caps, unsigned type)
 {
     (void)handle; (void)name; (void)type;
-    Log("port caps %x", (int)caps, 0, 0);
-    return 0;
+    Log("port %d caps %x", s_Ports, (int)caps, 0);
+    return s_Ports++;
 }
 
 /* the clients in order: the system's, the listed ones, Tokvin's own */

@@ -7,6 +7,7 @@
 #include "gtk.h"
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -52,17 +53,19 @@ TEST_CASE("every note-on on the grid with its note-off 100 ms later, the bytes c
     REQUIRE(gtk_widget_get_sensitive(g_hRadMidi));
     CHECK(Checked(g_hRadMidi));
     Click(true);
-    WaitFor([&] { return ReadLog(log).size() >= 10; }, 5);
+    WaitFor([&] { return ReadLog(log).size() >= 14; }, 5);
     Click(false);
     auto lines = ReadLog(log);
-    REQUIRE(lines.size() >= 10);
+    REQUIRE(lines.size() >= 14);
     CHECK(lines[0].second == "client Tokvin");
-    CHECK(lines[2].second == "connect 20:0");
+    CHECK(lines[1].second == "port 0 caps 21");         // read, subscribers may read
+    CHECK(lines[3].second == "announcements from 0:1 to port 1");
+    CHECK(lines[4].second == "connect 20:0");
     CHECK(lines.back().second == "disconnect 20:0");
     long long lastOn = 0;
     int pairs = 0;
     // the last note-off is the stop's
-    for (size_t i = 3; i + 3 < lines.size(); i++) {
+    for (size_t i = 5; i + 3 < lines.size(); i++) {
         if (lines[i].second != "note 9f 7f 01")
             continue;
         CHECK(lines[i + 1].second == "note 9f 7f 00");
@@ -99,8 +102,15 @@ TEST_CASE("the error boxes: no such device, a failed connect, send and close, ea
     CHECK(Box() == "Fehler beim Schließen des MIDI-Geräts: Input/output error");
     CHECK(g_MidiOpen == 1);
     unsetenv("FAKESEQ_FAIL");
-    CloseWindow();
+    // the connected device goes away: said once, the connection ended
+    auto portExit = (void (*)(int, int))dlsym(RTLD_DEFAULT, "fakeseq_port_exit");
+    bool doubled = portExit != nullptr;
+    REQUIRE(doubled);
+    portExit(20, 0);
+    CHECK(WaitFor([] { return g_hBox != NULL; }, 3));
+    CHECK(Box() == "MIDI-Fehler: No such device");
     CHECK(g_MidiOpen == 0);
+    CloseWindow();
 }
 
 TEST_CASE("tokvin --midi-devices: the ports by number, the stored one marked; with none, one line")
