@@ -53,7 +53,13 @@ static int64_t FrameTime(int64_t frame)
     return s_T0 + frame * NS / MIX_RATE;
 }
 
-static struct timespec Spec(int64_t ns)
+/* a beat's length at the tempo, in ns */
+static int64_t BeatNs(int tempo)
+{
+    return BeatFrames(1, tempo) * NS / MIX_RATE;
+}
+
+static struct timespec AbsTime(int64_t ns)
 {
     struct timespec ts;
 
@@ -99,7 +105,7 @@ static void *MidiThread(void *arg)
             pthread_cond_wait(&s_QWake, &s_QLock);
             continue;
         }
-        due = Spec(s_QDue[s_QHead]);
+        due = AbsTime(s_QDue[s_QHead]);
         if (Now() < s_QDue[s_QHead]) {
             pthread_cond_timedwait(&s_QWake, &s_QLock, &due);
             continue;
@@ -108,7 +114,7 @@ static void *MidiThread(void *arg)
         s_QHead = (s_QHead + 1) % NQUEUE;
         s_QCount--;
         pthread_mutex_unlock(&s_QLock);
-        SendMidi(msg, 0);
+        SendMidi(msg);
         s_NoteOut = msg == s_On;
         pthread_mutex_lock(&s_QLock);
     }
@@ -120,25 +126,25 @@ static void *MidiThread(void *arg)
    the clock, so that MIDI keeps its grid. */
 static pa_simple *OpenStream(void)
 {
-    pa_sample_spec spec;
+    pa_sample_spec format;
     pa_buffer_attr attr;
 
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = MIX_RATE;
-    spec.channels = 2;
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = MIX_RATE;
+    format.channels = 2;
     attr.maxlength = (uint32_t)-1;
-    attr.tlength = (uint32_t)pa_usec_to_bytes(LATENCY_MS * 1000, &spec);
+    attr.tlength = (uint32_t)pa_usec_to_bytes(LATENCY_MS * 1000, &format);
     attr.prebuf = (uint32_t)-1;
-    attr.minreq = (uint32_t)pa_usec_to_bytes(20 * 1000, &spec);
+    attr.minreq = (uint32_t)pa_usec_to_bytes(20 * 1000, &format);
     attr.fragsize = (uint32_t)-1;
-    return pa_simple_new(NULL, "Tokvin", PA_STREAM_PLAYBACK, NULL, "Klick", &spec, NULL, &attr, NULL);
+    return pa_simple_new(NULL, "Tokvin", PA_STREAM_PLAYBACK, NULL, "Klick", &format, NULL, &attr, NULL);
 }
 
 /* The first beat comes at once, unless the last run's last beat is less
    than a beat ago: then it waits for the rest of that beat. */
 static int64_t FirstBeat(int64_t now, int tempo)
 {
-    int64_t beat = BeatFrames(1, tempo) * NS / MIX_RATE;
+    int64_t beat = BeatNs(tempo);
 
     if (s_LastBeatNs != INT64_MIN && now - s_LastBeatNs < beat)
         return (s_LastBeatNs + beat - now) * MIX_RATE / NS;
@@ -163,7 +169,7 @@ static void *AudioThread(void *arg)
         }
         if (!stream) {
             /* as far ahead of the clock as a stream would be */
-            struct timespec until = Spec(FrameTime(g_MixFrame) - LATENCY_MS * 1000000LL);
+            struct timespec until = AbsTime(FrameTime(g_MixFrame) - LATENCY_MS * 1000000LL);
             while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, NULL) == EINTR)
                 ;
         }
@@ -211,11 +217,11 @@ void StopClick(void)
     pthread_cond_destroy(&s_QWake);
     s_Running = 0;
     if (s_NoteOut || g_MidiOpen)
-        SendMidi(s_Off, 0);
+        SendMidi(s_Off);
     s_NoteOut = 0;
     /* a beat mixed ahead of the clock but never heard does not count */
     last = FrameTime(g_LastBeat);
     if (last > Now())
-        last -= BeatFrames(1, g_GridTempo) * NS / MIX_RATE;
+        last -= BeatNs(g_GridTempo);
     s_LastBeatNs = last;
 }

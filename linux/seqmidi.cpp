@@ -213,29 +213,25 @@ void CloseMidi(void)
         g_MidiOpen = 0;
 }
 
-struct MidiError {
-    const char *title;
-    int         code;
-};
+/* the first failed send, for the window's thread */
+static const char *s_SendErrTitle;
+static int         s_SendErrCode;
 
 static gboolean ShowSendErr(gpointer data)
 {
-    MidiError *err = (MidiError *)data;
-
-    ShowMidiErr(err->title, err->code);
+    (void)data;
+    ShowMidiErr(s_SendErrTitle, s_SendErrCode);
     return G_SOURCE_REMOVE;
 }
 
 /* One packed message (the Windows program's bytes) to the port's
    connections, at once; called on the click's MIDI thread at the note's
    time. The first failure of the process is shown, on the window's thread. */
-int SendMidi(unsigned long msg, int64_t due_ns)
+int SendMidi(unsigned long msg)
 {
-    static MidiError err;
-    snd_seq_event_t  ev;
-    int              rc;
+    snd_seq_event_t ev;
+    int             rc;
 
-    (void)due_ns;
     snd_seq_ev_clear(&ev);
     snd_seq_ev_set_noteon(&ev, msg & 0x0F, (msg >> 8) & 0x7F, (msg >> 16) & 0x7F);
     snd_seq_ev_set_subs(&ev);
@@ -246,9 +242,9 @@ int SendMidi(unsigned long msg, int64_t due_ns)
     pthread_mutex_unlock(&s_Lock);
     if (rc < 0 && !s_HadBingo) {
         s_HadBingo = 1;
-        err.title = (msg >> 16) & 0x7F ? "Fehler bei Note On" : "Fehler bei Note Off";
-        err.code = rc;
-        g_idle_add(ShowSendErr, &err);
+        s_SendErrTitle = (msg >> 16) & 0x7F ? "Fehler bei Note On" : "Fehler bei Note Off";
+        s_SendErrCode = rc;
+        g_idle_add(ShowSendErr, NULL);
     }
     return rc;
 }

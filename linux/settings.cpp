@@ -18,9 +18,6 @@
 
 /* The values after "Flags", as the registry key has them: "Tempo" signed,
    the others unsigned, all 32 bits. */
-#define NVALUES 5
-static const char *const s_ValName[NVALUES] = { "Tempo", "MIDIChannel", "MIDINote",
-                                                "MIDIVelocity", "MIDIDevice" };
 static void *const s_ValVar[NVALUES] = { &g_Tempo, &g_MidiChan, &g_MidiNote,
                                          &g_MidiVelo, &g_MidiDev };
 
@@ -113,7 +110,7 @@ static int MigrateWine(void)
             continue;
         }
         for (i = 0; i < NVALUES - 1; i++)
-            if (g_ascii_strcasecmp(line + 1, s_ValName[i]) == 0)
+            if (g_ascii_strcasecmp(line + 1, g_ValName[i]) == 0)
                 *(uint32_t *)s_ValVar[i] = (uint32_t)value;
     }
     g_free(text);
@@ -139,7 +136,7 @@ int GetRecentData(void)
         && g_key_file_has_group(kf, CONFGROUP)) {
         LoadValue(kf, "Flags", 0, &flags);
         for (i = 0; i < NVALUES; i++)
-            LoadValue(kf, s_ValName[i], i == 0, s_ValVar[i]);
+            LoadValue(kf, g_ValName[i], i == 0, s_ValVar[i]);
         SetFlags(flags);
     }
     g_key_file_free(kf);
@@ -152,14 +149,17 @@ int SaveRecentData(void)
 {
     char   path[MAXPATH];
     char   text[512];
+    size_t len;
     gchar *dir;
-    int    flags = (g_UseBeep ? BITBEEP : 0) | (g_UseMidi ? BITMIDI : 0);
+    int    i;
 
     ConfPath(path, sizeof path);
-    FormatText(text, sizeof text,
-               "[" CONFGROUP "]\nFlags=%d\nTempo=%d\nMIDIChannel=%u\nMIDINote=%u\n"
-               "MIDIVelocity=%u\nMIDIDevice=%u\n",
-               flags, g_Tempo, g_MidiChan, g_MidiNote, g_MidiVelo, g_MidiDev);
+    FormatText(text, sizeof text, "[" CONFGROUP "]\nFlags=%d\nTempo=%d\n",
+               (g_UseBeep ? BITBEEP : 0) | (g_UseMidi ? BITMIDI : 0), g_Tempo);
+    for (i = 1; i < NVALUES; i++) {
+        len = strlen(text);
+        FormatText(text + len, sizeof text - len, "%s=%u\n", g_ValName[i], *(uint32_t *)s_ValVar[i]);
+    }
     dir = g_path_get_dirname(path);
     g_mkdir_with_parents(dir, 0700);
     g_free(dir);
@@ -176,7 +176,7 @@ int StoreSetting(const char *name, uint32_t value)
 
     GetRecentData();
     for (i = 1; i < NVALUES; i++)
-        if (strcmp(name, s_ValName[i]) == 0)
+        if (strcmp(name, g_ValName[i]) == 0)
             *(uint32_t *)s_ValVar[i] = value;
     SaveRecentData();
     ConfPath(path, sizeof path);

@@ -15,10 +15,6 @@
 #define HELPFILE        "tokvin_d.html"
 #define MAXPATH         4096
 
-/* The click's stream: the sample's format */
-#define CLICK_RATE      44100
-#define SOUND_FRAMES    4410    /* from a beat to its sound: 100 ms */
-
 /* Program state; what the click's threads read is atomic (click.cpp) */
 extern int        g_Tempo;
 extern int        g_Wheel;
@@ -88,7 +84,7 @@ int  MidiDeviceCount(void);
 int  ListMidiDevices(void);     /* tokvin --midi-devices */
 void OpenMidi(uint32_t device);
 void CloseMidi(void);
-int  SendMidi(unsigned long msg, int64_t due_ns);   /* from the click's MIDI thread */
+int  SendMidi(unsigned long msg);     /* from the click's MIDI thread */
 void ShowMidiErr(const char *title, int code);
 void ExitMidi(void);
 

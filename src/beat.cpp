@@ -13,6 +13,9 @@
 #define VFORMAT vsnprintf
 #endif
 
+const char *const g_ValName[NVALUES] = { "Tempo", "MIDIChannel", "MIDINote",
+                                         "MIDIVelocity", "MIDIDevice" };
+
 void FormatText(char *buf, size_t size, const char *fmt, ...)
 {
     va_list args;

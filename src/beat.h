@@ -28,6 +28,11 @@
 #define MIDI_MAXCHAN    15
 #define MIDI_MAXDATA    127     /* highest note or velocity */
 
+/* The stored values after "Flags", by their names, in the order they are
+   written and read */
+#define NVALUES         5
+extern const char *const g_ValName[NVALUES];
+
 /* Bounded printf into a fixed buffer; the result is always terminated.
    Numbers are written with a decimal point only where the C library's
    numeric locale is "C", the default: an edition that takes the user's

@@ -415,9 +415,6 @@ void OnSourceMidi(HWND hDlg)
    --------------------------------------------------------------------- */
 
 /* The values after "Flags", in the order they are written and read */
-#define NVALUES 5
-static const char *const s_ValName[NVALUES] = { "Tempo", "MIDIChannel", "MIDINote",
-                                                "MIDIVelocity", "MIDIDevice" };
 static void *const s_ValVar[NVALUES] = { &g_Tempo, &g_MidiChan, &g_MidiNote,
                                          &g_MidiVelo, &g_MidiDev };
 
@@ -437,7 +434,7 @@ int SaveRecentData(void)
         return 1;
     RegSetValueExA(hKey, "Flags", 0, REG_DWORD, (const BYTE *)&flags, MAXDATA);
     for (i = 0; i < NVALUES; i++)
-        RegSetValueExA(hKey, s_ValName[i], 0, REG_DWORD, (const BYTE *)s_ValVar[i], MAXDATA);
+        RegSetValueExA(hKey, g_ValName[i], 0, REG_DWORD, (const BYTE *)s_ValVar[i], MAXDATA);
     RegCloseKey(hKey);
     return 1;
 }
@@ -465,7 +462,7 @@ int GetRecentData(void)
         return 1;
     QuerySetting(hKey, "Flags", &flags);
     for (i = 0; i < NVALUES; i++)
-        QuerySetting(hKey, s_ValName[i], s_ValVar[i]);
+        QuerySetting(hKey, g_ValName[i], s_ValVar[i]);
     RegCloseKey(hKey);
     g_UseBeep = (flags & BITBEEP) ? 1 : 0;
     g_UseMidi = (flags & BITMIDI) ? 1 : 0;

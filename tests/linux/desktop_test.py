@@ -37,16 +37,22 @@ install = os.path.join(source, "linux", "install.sh")
 conf = os.path.join(home, ".config", "tokvin", "tokvin.conf")
 
 
-def window(title, seconds=30):
-    """The window once it shows (asked every 20 ms: xdotool's own --sync
-    asks every half second)"""
+def window(title, count=1, seconds=30):
+    """The first of 'count' windows once they show (asked every 20 ms:
+    xdotool's own --sync asks every half second)"""
     end = time.monotonic() + seconds
     while time.monotonic() < end:
-        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title], capture_output=True, text=True)
-        if out.returncode == 0:
-            return out.stdout.split()[0]
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+                               capture_output=True, text=True).stdout.split()
+        if len(found) >= count:
+            return found[0]
         time.sleep(0.02)
     return None
+
+
+def alone(app):
+    """No Wine or any other process started beside Tokvin"""
+    return subprocess.run(["ps", "--ppid", str(app.pid), "-o", "comm="], capture_output=True, text=True).stdout.strip()
 
 
 def start():
@@ -67,17 +73,11 @@ check(valid.returncode == 0 and not valid.stdout.strip(), "desktop-file-validate
 app, win, seconds = start()
 print("a new user's first start from the menu entry: the window after %.2f s" % seconds)
 check(win is not None, "the entry starts Tokvin: 120 BPM - Tokvin 0.99")
-children = subprocess.run(["ps", "--ppid", str(app.pid), "-o", "comm="], capture_output=True, text=True).stdout
-check(not children.strip(), "Tokvin alone, no Wine or other process beside it: " + children.strip())
+check(not alone(app), "Tokvin alone, no Wine or other process beside it: " + alone(app))
 subprocess.run(["xdotool", "windowfocus", "--sync", win, "key", "Up"], timeout=30)
 check(window("^121 BPM - Tokvin") is not None, "Up in the tempo field: 121")
 second, _, _ = start()
-two = lambda: len(subprocess.run(["xdotool", "search", "--onlyvisible", "--name", " BPM - Tokvin"],
-                                 capture_output=True, text=True).stdout.split()) == 2
-end = time.monotonic() + 30
-while not two() and time.monotonic() < end:
-    time.sleep(0.05)
-check(two(), "a second start gives a second window, as on Windows")
+check(window(" BPM - Tokvin", 2) is not None, "a second start gives a second window, as on Windows")
 second.send_signal(signal.SIGTERM)
 second.wait(20)
 subprocess.run([xclose, win])
@@ -137,8 +137,7 @@ app = subprocess.Popen(person + [os.path.join(other, "root", "usr", "bin", "tokv
                        env=dict(env, HOME=their, XAUTHORITY=auth), stderr=subprocess.DEVNULL)
 win = window("^120 BPM - Tokvin")
 check(win is not None, "the package's tokvin shows its window to another person")
-children = subprocess.run(["ps", "--ppid", str(app.pid), "-o", "comm="], capture_output=True, text=True).stdout
-check(not children.strip(), "no Wine or other process beside it: " + children.strip())
+check(not alone(app), "no Wine or other process beside it: " + alone(app))
 if win:
     subprocess.run([xclose, win])
 check(app.wait(20) == 0 and os.path.exists(os.path.join(their, ".config", "tokvin", "tokvin.conf")),

@@ -177,22 +177,28 @@ int snd_seq_query_next_port(snd_seq_t *handle, snd_seq_port_info_t *info)
     return 0;
 }
 
+/* "connect" or "disconnect": logged, or failing with 'err' when asked */
+static int Connection(const char *what, int err, int client, int port)
+{
+    char fmt[32];
+
+    if (Fails(what))
+        return err;
+    snprintf(fmt, sizeof fmt, "%s %%d:%%d", what);
+    Log(fmt, client, port, 0);
+    return 0;
+}
+
 int snd_seq_connect_to(snd_seq_t *handle, int myport, int client, int port)
 {
     (void)handle; (void)myport;
-    if (Fails("connect"))
-        return -EBUSY;
-    Log("connect %d:%d", client, port, 0);
-    return 0;
+    return Connection("connect", -EBUSY, client, port);
 }
 
 int snd_seq_disconnect_to(snd_seq_t *handle, int myport, int client, int port)
 {
     (void)handle; (void)myport;
-    if (Fails("disconnect"))
-        return -EIO;
-    Log("disconnect %d:%d", client, port, 0);
-    return 0;
+    return Connection("disconnect", -EIO, client, port);
 }
 
 int snd_seq_event_output_direct(snd_seq_t *handle, snd_seq_event_t *ev)

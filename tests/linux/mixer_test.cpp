@@ -5,7 +5,7 @@
 #include "mixer.h"
 #include "clickwav.h"
 
-#include <cstring>
+#include <cstddef>
 #include <vector>
 
 static std::vector<std::pair<int, int64_t>> s_Events;
@@ -15,7 +15,28 @@ static void Note(int kind, int64_t frame)
     s_Events.push_back({kind, frame});
 }
 
-// Frames [0, n) as one channel; tempo, beep, midi and cut may change at 'at'.
+// the sample's left channel at frame i
+static short Sample(int64_t i)
+{
+    const unsigned char *p = (const unsigned char *)clickwav + CLICK_DATA + 4 * i;
+    return (short)(p[0] | p[1] << 8);
+}
+
+static bool Loud(short v)
+{
+    return v > 1000 || v < -1000;
+}
+
+// where the sample's first loud frame lies in it
+static int64_t SampleOnset(void)
+{
+    int i = 0;
+    while (i < CLICK_FRAMES && !Loud(Sample(i)))
+        i++;
+    return i;
+}
+
+// The stream mixed chunk by chunk, its left channel kept.
 struct Run {
     std::vector<short> left;
     void mix(int frames, int tempo, int beep = 0, int midi = 0, int cut = 0)
@@ -31,7 +52,7 @@ struct Run {
         std::vector<int64_t> at;
         int64_t quiet = window;
         for (size_t i = 0; i < left.size(); i++) {
-            if (left[i] > 1000 || left[i] < -1000) {
+            if (Loud(left[i])) {
                 if (quiet >= window)
                     at.push_back((int64_t)i);
                 quiet = 0;
@@ -42,18 +63,6 @@ struct Run {
         return at;
     }
 };
-
-// where the sample's first loud frame lies in it
-static int64_t SampleOnset(void)
-{
-    const unsigned char *p = (const unsigned char *)clickwav + CLICK_DATA;
-    for (int i = 0; i < CLICK_FRAMES; i++) {
-        short v = (short)(p[4 * i] | p[4 * i + 1] << 8);
-        if (v > 1000 || v < -1000)
-            return i;
-    }
-    return -1;
-}
 
 TEST_SUITE("mixer") {
 
@@ -67,10 +76,9 @@ TEST_CASE("every beat on round(n x 44100 x 60 / tempo), its sound 4410 frames af
     REQUIRE(on.size() == 5);
     for (size_t n = 0; n < on.size(); n++)
         CHECK(on[n] == (int64_t)((2 * n * 2646000 + 298) / (2 * 298)) + 4410 + SampleOnset());
-    // the first sound is the sample itself, frame by frame
-    const unsigned char *p = (const unsigned char *)clickwav + CLICK_DATA;
+    // the first sound is the sample itself, whole
     for (int i = 0; i < CLICK_FRAMES; i += 7)
-        REQUIRE(r.left[4410 + i] == (short)(p[4 * i] | p[4 * i + 1] << 8));
+        REQUIRE(r.left[4410 + i] == Sample(i));
 }
 
 TEST_CASE("a tempo change counts from the last beat; a change whose beat has passed beats at once")
@@ -115,13 +123,11 @@ TEST_CASE("sources: Beep a tone, MIDI silent with its notes, a cut ends the samp
     CHECK(r.onsets().back() == sample + SampleOnset());
     r.mix(100, 300, 1, 0, 1);               // Beep chosen at frame 24000: the sample cut there
     int loud = 0;
-    const unsigned char *p = (const unsigned char *)clickwav + CLICK_DATA;
     for (int i = 0; i < 100; i++) {
         REQUIRE(r.left[24000 + i] == 0);
-        short v = (short)(p[4 * (24000 - sample + i)] | p[4 * (24000 - sample + i) + 1] << 8);
-        loud += v > 1000 || v < -1000;
+        loud += Loud(Sample(24000 - sample + i));  // where it would still have sounded
     }
-    CHECK(loud > 0);                        // where it would still have sounded
+    CHECK(loud > 0);
 }
 
 }
