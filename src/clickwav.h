@@ -2,7 +2,7 @@
    fill bytes), played straight from memory; and the Beep source's 2160 Hz
    tone where the system's own beep is not heard: 20 ms of samples for
    Wine, which the Windows program puts into a WAVE image of its own at
-   start-up, and the specified 4 ms for the Linux edition's continuous
+   start-up, and the Beep's own 4 ms for the Linux edition's continuous
    stream. The numbers are produced when the program is built. */
 #ifndef TOKVIN_CLICKWAV_H
 #define TOKVIN_CLICKWAV_H

@@ -12,7 +12,7 @@ either end, its energy close around 2160 Hz, so that a listener tells it
 from the sample's rectangular burst.
 
 The native Linux edition writes one continuous stream, which swallows
-nothing: its Beep is the specified 4 ms of tone, with 1 ms edges, in
+nothing: its Beep is the tone's own length, 4 ms, with 1 ms edges, in
 BEEP.inc when that is asked for.
 
 usage: mktone.py OUT.inc [BEEP.inc]
