@@ -17,6 +17,7 @@ DEB_PACKAGES   := debhelper dpkg-dev $(LINUX_PACKAGES)
 D13_PACKAGES   := debootstrap xvfb xauth xdotool
 TEST_PACKAGES  := doctest-dev sndfile-programs p7zip-full tesseract-ocr tesseract-ocr-deu \
                   desktop-file-utils pulseaudio pulseaudio-utils lintian locales \
+                  at-spi2-core python3-gi gir1.2-atspi-2.0 dbus appstream \
                   $(DEB_PACKAGES) $(SHOT_PACKAGES) $(DIST_PACKAGES)
 ifeq ($(DISPLAY),)
 RUN_PACKAGES += $(SHOT_PACKAGES)

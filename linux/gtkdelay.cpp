@@ -37,7 +37,25 @@ GtkWidget *g_hCell[NCELLS];
 GtkWidget *g_hBox;
 
 static int        s_SettingThumb;  /* the program moves the trackbar: no gesture */
+static int        s_SettingCheck;  /* the program sets a source's mark */
 static GtkWidget *s_hTicks;        /* the trackbar's marks */
+
+/* ---------------------------------------------------------------------
+   What a screen reader is told
+   --------------------------------------------------------------------- */
+
+/* The name a screen reader says for a control */
+static void SayAs(GtkWidget *widget, const char *name)
+{
+    gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
+}
+
+/* Only drawn, nothing to say: kept out of the accessible tree (without
+   this, GTK names an object after its class) */
+static void Unsaid(GtkWidget *widget)
+{
+    gtk_accessible_update_state(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
+}
 
 /* ---------------------------------------------------------------------
    Message box
@@ -70,11 +88,33 @@ void ShowBox(const char *caption, const char *text)
    Delay table
    --------------------------------------------------------------------- */
 
+/* The scale runs inverted, 300 at the top, and its value is the tempo the
+   thumb stands for, which is what a screen reader tells; the program and
+   its gestures count in trackbar positions, TRACKSUM - tempo. */
 void SetThumb(int position)
 {
     s_SettingThumb++;
-    gtk_range_set_value(GTK_RANGE(g_hTrackTempo), position);
+    gtk_range_set_value(GTK_RANGE(g_hTrackTempo), TRACKSUM - position);
     s_SettingThumb--;
+}
+
+/* A cell's spoken name holds its row: "1/4 Triole: 333,3333 ms". The
+   decimal comma is read out as "Komma" by a German voice; the cell itself
+   shows the table's point. */
+static void SayCell(int i, const char *value)
+{
+    static const char *const row[NCELLS] = { "1/1 Note", "1/2 Note", "1/4 Note", "1/8 Note",
+                                             "1/16 Note", "1/32 Note", "1/2 Triole", "1/4 Triole",
+                                             "1/8 Triole", "1/16 Triole" };
+    char  name[48];
+    char *point;
+
+    while (*value == ' ')
+        value++;
+    FormatText(name, sizeof name, "%s: %s ms", row[i], value);
+    if ((point = strchr(name + strlen(row[i]), '.')) != NULL)
+        *point = ',';
+    SayAs(g_hCell[i], name);
 }
 
 void dtor(int tempo, int settext, int setslider)
@@ -100,8 +140,13 @@ void dtor(int tempo, int settext, int setslider)
     if (settext || setslider)
         SetThumb(TRACKSUM - tempo);
 
-    for (i = 0; i < NCELLS; i++)
-        gtk_label_set_text(GTK_LABEL(g_hCell[i]), StrCalc(CellValue(q, i)));
+    for (i = 0; i < NCELLS; i++) {
+        const char *value = StrCalc(CellValue(q, i));
+
+        /* the label names itself after its text: the row's name after it */
+        gtk_label_set_text(GTK_LABEL(g_hCell[i]), value);
+        SayCell(i, value);
+    }
 
     TitleText(title, sizeof title, tempo);
     gtk_window_set_title(GTK_WINDOW(g_hDlg), title);
@@ -191,12 +236,13 @@ static void OnArrowDown(GtkButton *button, gpointer data)
     OnTempoArrow(-1);
 }
 
-/* A drag of the thumb; what the program sets is no gesture. */
+/* A drag of the thumb, or a screen reader setting the value; what the
+   program sets is no gesture. */
 static void OnThumbMoved(GtkRange *range, gpointer data)
 {
     (void)data;
     if (!s_SettingThumb)
-        OnTempoScroll(SB_THUMBTRACK, (int)lround(gtk_range_get_value(range)));
+        OnTempoScroll(SB_THUMBTRACK, TRACKSUM - (int)lround(gtk_range_get_value(range)));
 }
 
 /* The trackbar's keys, as the Windows trackbar has them. Home and End move
@@ -347,7 +393,9 @@ static void OnClickToggled(GtkToggleButton *button, gpointer data)
 
 static void SetCheck(GtkWidget *button, int checked)
 {
+    s_SettingCheck++;
     gtk_check_button_set_active(GTK_CHECK_BUTTON(button), checked);
+    s_SettingCheck--;
 }
 
 static void CheckSource(GtkWidget *off1, GtkWidget *off2, GtkWidget *on)
@@ -403,20 +451,36 @@ static void OnSourcePress(GtkGestureClick *gesture, int n, double x, double y, g
     gtk_gesture_set_state(GTK_GESTURE(gesture), GTK_EVENT_SEQUENCE_CLAIMED);
 }
 
-static void OnSourceRelease(GtkGestureClick *gesture, int n, double x, double y, gpointer data)
+static void OnSourceClicked(GtkWidget *button)
 {
-    GtkWidget *button = gtk_event_controller_get_widget(GTK_EVENT_CONTROLLER(gesture));
-
-    (void)n;
-    (void)data;
-    if (!gtk_widget_contains(button, x, y))
-        return;
     if (button == g_hRadAudio)
         OnSourceAudio();
     else if (button == g_hRadBeep)
         OnSourceBeep();
     else
         OnSourceMidi();
+}
+
+static void OnSourceRelease(GtkGestureClick *gesture, int n, double x, double y, gpointer data)
+{
+    GtkWidget *button = gtk_event_controller_get_widget(GTK_EVENT_CONTROLLER(gesture));
+
+    (void)n;
+    (void)data;
+    if (gtk_widget_contains(button, x, y))
+        OnSourceClicked(button);
+}
+
+/* A source activated otherwise than by the mouse (a screen reader's click
+   action): GTK has checked it by itself. The mark goes back, and the click
+   takes the mouse's way. */
+static void OnSourceToggled(GtkCheckButton *button, gpointer data)
+{
+    (void)data;
+    if (s_SettingCheck)
+        return;
+    SetCheck(GTK_WIDGET(button), !gtk_check_button_get_active(button));
+    OnSourceClicked(GTK_WIDGET(button));
 }
 
 /* ---------------------------------------------------------------------
@@ -543,6 +607,11 @@ static GtkWidget *Group(const char *title, GtkWidget *child)
     GtkWidget *frame = gtk_frame_new(title);
 
     gtk_frame_set_child(GTK_FRAME(frame), child);
+    /* the group is told by its caption once: the frame carries it, not
+       the caption's label nor the contents as well */
+    SayAs(frame, title);
+    Unsaid(gtk_frame_get_label_widget(GTK_FRAME(frame)));
+    gtk_accessible_reset_relation(GTK_ACCESSIBLE(child), GTK_ACCESSIBLE_RELATION_LABELLED_BY);
     return frame;
 }
 
@@ -569,6 +638,7 @@ static GtkWidget *MakeTable(void)
                                                "1/2", "1/4", "1/8", "1/16" };
     GtkWidget     *grid = gtk_grid_new();
     PangoAttrList *figures = pango_attr_list_new();
+    GtkWidget     *gap;
     int            i;
 
     /* figures of one width: the decimal points line up */
@@ -577,8 +647,7 @@ static GtkWidget *MakeTable(void)
     gtk_grid_set_row_spacing(GTK_GRID(grid), 2);
     Margins(grid, 6);
     for (i = 0; i < NCELLS; i++) {
-        int        row = i < 6 ? i : i + 1;
-        GtkWidget *cell = gtk_frame_new(NULL);
+        int row = i < 6 ? i : i + 1;
 
         if (i == 0 || i == 6)
             gtk_grid_attach(GTK_GRID(grid), Label(i == 0 ? "Note" : "Triole", 0), 0, row, 1, 1);
@@ -586,12 +655,14 @@ static GtkWidget *MakeTable(void)
         g_hCell[i] = Label("", 1);
         gtk_label_set_attributes(GTK_LABEL(g_hCell[i]), figures);
         gtk_label_set_width_chars(GTK_LABEL(g_hCell[i]), 10);
-        gtk_widget_set_margin_start(g_hCell[i], 4);
-        gtk_widget_set_margin_end(g_hCell[i], 4);
-        gtk_frame_set_child(GTK_FRAME(cell), g_hCell[i]);
-        gtk_grid_attach(GTK_GRID(grid), cell, 2, row, 1, 1);
+        /* the sunken frame is the label's own border: a frame around it
+           would be one more object for a screen reader */
+        gtk_widget_add_css_class(g_hCell[i], "frame");
+        gtk_grid_attach(GTK_GRID(grid), g_hCell[i], 2, row, 1, 1);
     }
-    gtk_grid_attach(GTK_GRID(grid), Label("", 0), 0, 6, 1, 1);   /* the gap */
+    gap = Label("", 0);
+    Unsaid(gap);
+    gtk_grid_attach(GTK_GRID(grid), gap, 0, 6, 1, 1);
     pango_attr_list_unref(figures);
     return grid;
 }
@@ -610,6 +681,7 @@ static GtkWidget *MakeTempo(void)
 
     Margins(box, 6);
     g_hTempoEdit = gtk_entry_new();
+    SayAs(g_hTempoEdit, "Tempo (BPM)");
     gtk_editable_set_width_chars(GTK_EDITABLE(g_hTempoEdit), 4);
     gtk_editable_set_max_width_chars(GTK_EDITABLE(g_hTempoEdit), 4);
     gtk_entry_set_input_purpose(GTK_ENTRY(g_hTempoEdit), GTK_INPUT_PURPOSE_DIGITS);
@@ -629,6 +701,8 @@ static GtkWidget *MakeTempo(void)
         gtk_widget_set_focus_on_click(b, FALSE);
         gtk_widget_add_css_class(b, "tempo-arrow");
     }
+    SayAs(up, "Tempo erh\xc3\xb6hen");
+    SayAs(down, "Tempo verringern");
     g_signal_connect(up, "clicked", G_CALLBACK(OnArrowUp), NULL);
     g_signal_connect(down, "clicked", G_CALLBACK(OnArrowDown), NULL);
     gtk_box_append(GTK_BOX(field), g_hTempoEdit);
@@ -636,8 +710,10 @@ static GtkWidget *MakeTempo(void)
     gtk_widget_set_halign(field, GTK_ALIGN_CENTER);
     gtk_box_append(GTK_BOX(box), field);
 
-    /* position TRACKSUM - tempo: the top is the fastest tempo */
+    /* the top is the fastest tempo */
     g_hTrackTempo = gtk_scale_new_with_range(GTK_ORIENTATION_VERTICAL, MINTEMPO, MAXTEMPO, 1);
+    gtk_range_set_inverted(GTK_RANGE(g_hTrackTempo), TRUE);
+    SayAs(g_hTrackTempo, "Tempo (BPM)");
     gtk_scale_set_draw_value(GTK_SCALE(g_hTrackTempo), FALSE);
     gtk_scale_set_digits(GTK_SCALE(g_hTrackTempo), 0);
     gtk_scale_set_has_origin(GTK_SCALE(g_hTrackTempo), FALSE);     /* a thumb, no filled bar */
@@ -659,6 +735,7 @@ static GtkWidget *MakeTempo(void)
     gtk_drawing_area_set_content_width(GTK_DRAWING_AREA(s_hTicks), 6);
     gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(s_hTicks), DrawTicks, NULL, NULL);
     gtk_widget_set_can_target(s_hTicks, FALSE);
+    Unsaid(s_hTicks);
     gtk_box_append(GTK_BOX(track), g_hTrackTempo);
     gtk_box_append(GTK_BOX(track), s_hTicks);
     gtk_widget_set_halign(track, GTK_ALIGN_CENTER);
@@ -669,7 +746,9 @@ static GtkWidget *MakeTempo(void)
 
 static GtkWidget *SourceButton(const char *text)
 {
-    GtkWidget  *button = gtk_check_button_new_with_label(text);
+    /* told as a radio button; GTK fixes the role when the widget is made */
+    GtkWidget  *button = GTK_WIDGET(g_object_new(GTK_TYPE_CHECK_BUTTON, "label", text,
+                                                 "accessible-role", GTK_ACCESSIBLE_ROLE_RADIO, NULL));
     GtkGesture *click = gtk_gesture_click_new();
 
     /* a group of its own makes it a radio button that GTK never unchecks
@@ -681,6 +760,9 @@ static GtkWidget *SourceButton(const char *text)
     g_signal_connect(click, "pressed", G_CALLBACK(OnSourcePress), NULL);
     g_signal_connect(click, "released", G_CALLBACK(OnSourceRelease), NULL);
     gtk_widget_add_controller(button, GTK_EVENT_CONTROLLER(click));
+    g_signal_connect(button, "toggled", G_CALLBACK(OnSourceToggled), NULL);
+    /* the mark is drawn; the button itself tells its state */
+    Unsaid(gtk_widget_get_first_child(button));
     return button;
 }
 
@@ -710,7 +792,9 @@ static void LoadStyle(void)
     GtkCssProvider *css = gtk_css_provider_new();
 
     /* the field's arrows as small as the Windows spin control's */
-    const char *text = "button.tempo-arrow { min-height: 0; min-width: 0; padding: 0 2px; }";
+    const char *text = "button.tempo-arrow { min-height: 0; min-width: 0; padding: 0 2px; }"
+                       /* a value cell as the theme draws a frame around a label */
+                       "label.frame { border-radius: 8px; padding: 4px 8px; }";
 #if GTK_CHECK_VERSION(4, 12, 0)
     gtk_css_provider_load_from_string(css, text);
 #else

@@ -88,7 +88,8 @@ std::string Field(void)
 
 int Thumb(void)
 {
-    return (int)gtk_range_get_value(GTK_RANGE(g_hTrackTempo));
+    // the scale's value is the tempo the thumb stands for
+    return TRACKSUM - (int)gtk_range_get_value(GTK_RANGE(g_hTrackTempo));
 }
 
 bool Checked(GtkWidget *button)

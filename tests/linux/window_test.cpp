@@ -69,7 +69,7 @@ TEST_CASE("every tempo gesture, at the clamps too")
         case ARROW: OnTempoArrow(c.arg); break;
         case LINE:
         case PAGE:  OnTempoScroll(c.arg, 0); break;
-        case DRAG:  gtk_range_set_value(GTK_RANGE(g_hTrackTempo), c.arg); break;
+        case DRAG:  gtk_range_set_value(GTK_RANGE(g_hTrackTempo), TRACKSUM - c.arg); break;
         case WHEEL: OnTempoWheel(c.arg); break;
         }
         CHECK(g_Tempo == c.tempo);
