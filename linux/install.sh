@@ -8,7 +8,8 @@
 # Without PREFIX the files go where a user's desktop looks for them:
 #   ~/.local/bin/tokvin             the program
 #   ~/.local/share/tokvin           its help
-#   $XDG_DATA_HOME (~/.local/share): the desktop entry, the icons and the
+#   $XDG_DATA_HOME (~/.local/share): the desktop entry, the software
+#                                   centres' entry, the icons and the
 #                                   manual page
 # With PREFIX: PREFIX/bin and PREFIX/share. The settings are the user's,
 # in $XDG_CONFIG_HOME/tokvin (~/.config/tokvin): uninstalling leaves them
@@ -17,6 +18,7 @@ set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 SIZES="16 32 48 128"
 ENTRY=org.tokvin.Tokvin.desktop
+METAINFO=org.tokvin.Tokvin.metainfo.xml
 
 data=${XDG_DATA_HOME:-$HOME/.local/share}
 config=${XDG_CONFIG_HOME:-$HOME/.config}/tokvin
@@ -29,7 +31,7 @@ dest=${DESTDIR:-}
 
 files() {
     printf '%s\n' "$prefix/bin/tokvin" "$share/tokvin/tokvin_d.html" "$share/applications/$ENTRY" \
-        "$share/man/man1/tokvin.1.gz"
+        "$share/metainfo/$METAINFO" "$share/man/man1/tokvin.1.gz"
     for s in $SIZES; do printf '%s\n' "$share/icons/hicolor/${s}x$s/apps/tokvin.png"; done
 }
 
@@ -46,7 +48,8 @@ install)
     *"
 "*) echo "install.sh: a path with a line break cannot be written into a desktop entry" >&2; exit 1 ;;
     esac
-    mkdir -p "$dest$prefix/bin" "$dest$share/tokvin" "$dest$share/applications" "$dest$share/man/man1"
+    mkdir -p "$dest$prefix/bin" "$dest$share/tokvin" "$dest$share/applications" "$dest$share/metainfo" \
+        "$dest$share/man/man1"
     install -m 755 "$build/tokvin" "$dest$prefix/bin/tokvin"
     install -m 644 "$build/help/tokvin_d.html" "$dest$share/tokvin/tokvin_d.html"
     # the entry starts this program by its path: ~/.local/bin is not on
@@ -58,6 +61,7 @@ install)
         *)      printf '%s\n' "$line" ;;
         esac
     done < "$src/linux/$ENTRY" > "$dest$share/applications/$ENTRY"
+    install -m 644 "$src/linux/$METAINFO" "$dest$share/metainfo/$METAINFO"
     gzip -9n < "$src/linux/tokvin.1" > "$dest$share/man/man1/tokvin.1.gz"
     for s in $SIZES; do
         mkdir -p "$dest$share/icons/hicolor/${s}x$s/apps"
