@@ -50,11 +50,26 @@ static void SayAs(GtkWidget *widget, const char *name)
     gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
 }
 
-/* Only drawn, nothing to say: kept out of the accessible tree (without
-   this, GTK names an object after its class) */
-static void Unsaid(GtkWidget *widget)
+/* A widget that only draws, or says what another already says: kept out
+   of the accessible tree (else GTK names it after its class). The role is
+   fixed when a widget is made. */
+static GtkWidget *Unsaid(GType type)
 {
-    gtk_accessible_update_state(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
+    return GTK_WIDGET(g_object_new(type, "accessible-role", GTK_ACCESSIBLE_ROLE_PRESENTATION, NULL));
+}
+
+static void OnPartMapped(GtkWidget *part, gpointer data)
+{
+    (void)data;
+    gtk_accessible_update_state(GTK_ACCESSIBLE(part), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
+}
+
+/* The same for a part that GTK makes: hidden again whenever it is shown,
+   since newer GTK says every shown widget is there */
+static void UnsaidPart(GtkWidget *part)
+{
+    OnPartMapped(part, NULL);
+    g_signal_connect(part, "map", G_CALLBACK(OnPartMapped), NULL);
 }
 
 /* ---------------------------------------------------------------------
@@ -604,13 +619,15 @@ static gboolean OnWindowKey(GtkEventControllerKey *key, guint keyval, guint code
 
 static GtkWidget *Group(const char *title, GtkWidget *child)
 {
-    GtkWidget *frame = gtk_frame_new(title);
+    GtkWidget *frame = gtk_frame_new(NULL);
+    GtkWidget *caption = Unsaid(GTK_TYPE_LABEL);
 
-    gtk_frame_set_child(GTK_FRAME(frame), child);
     /* the group is told by its caption once: the frame carries it, not
        the caption's label nor the contents as well */
+    gtk_label_set_text(GTK_LABEL(caption), title);
+    gtk_frame_set_label_widget(GTK_FRAME(frame), caption);
+    gtk_frame_set_child(GTK_FRAME(frame), child);
     SayAs(frame, title);
-    Unsaid(gtk_frame_get_label_widget(GTK_FRAME(frame)));
     gtk_accessible_reset_relation(GTK_ACCESSIBLE(child), GTK_ACCESSIBLE_RELATION_LABELLED_BY);
     return frame;
 }
@@ -660,8 +677,7 @@ static GtkWidget *MakeTable(void)
         gtk_widget_add_css_class(g_hCell[i], "frame");
         gtk_grid_attach(GTK_GRID(grid), g_hCell[i], 2, row, 1, 1);
     }
-    gap = Label("", 0);
-    Unsaid(gap);
+    gap = Unsaid(GTK_TYPE_LABEL);
     gtk_grid_attach(GTK_GRID(grid), gap, 0, 6, 1, 1);
     pango_attr_list_unref(figures);
     return grid;
@@ -731,11 +747,10 @@ static GtkWidget *MakeTempo(void)
     g_signal_connect(press, "pressed", G_CALLBACK(OnTrackPress), NULL);
     gtk_widget_add_controller(g_hTrackTempo, GTK_EVENT_CONTROLLER(press));
 
-    s_hTicks = gtk_drawing_area_new();
+    s_hTicks = Unsaid(GTK_TYPE_DRAWING_AREA);
     gtk_drawing_area_set_content_width(GTK_DRAWING_AREA(s_hTicks), 6);
     gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(s_hTicks), DrawTicks, NULL, NULL);
     gtk_widget_set_can_target(s_hTicks, FALSE);
-    Unsaid(s_hTicks);
     gtk_box_append(GTK_BOX(track), g_hTrackTempo);
     gtk_box_append(GTK_BOX(track), s_hTicks);
     gtk_widget_set_halign(track, GTK_ALIGN_CENTER);
@@ -762,7 +777,7 @@ static GtkWidget *SourceButton(const char *text)
     gtk_widget_add_controller(button, GTK_EVENT_CONTROLLER(click));
     g_signal_connect(button, "toggled", G_CALLBACK(OnSourceToggled), NULL);
     /* the mark is drawn; the button itself tells its state */
-    Unsaid(gtk_widget_get_first_child(button));
+    UnsaidPart(gtk_widget_get_first_child(button));
     return button;
 }
 

@@ -3,12 +3,16 @@
 # --variant=minbase, made once and kept in ROOTDIR), the package installed
 # into it with apt as a user would, and Tokvin started there by a new user
 # on a virtual display, expecting its window. Says what apt added and how
-# soon the window showed. Needs root.
+# soon the window showed. Then, with the tools for it added, the window as
+# a screen reader reads it on Debian 13's GTK, and the software centres'
+# entry checked by its AppStream. Needs root.
 #
 #   debian13.sh ROOTDIR PACKAGE.deb
 set -eu
 root=$1
 deb=$(readlink -f "$2")
+src=$(cd "$(dirname "$0")/.." && pwd)
+TOOLS="python3-gi gir1.2-atspi-2.0 at-spi2-core dbus xvfb xauth xdotool appstream"
 [ "$(id -u)" -eq 0 ] || { echo "debian13.sh: needs root (debootstrap, chroot)" >&2; exit 1; }
 
 if [ ! -x "$root/usr/bin/apt-get" ]; then
@@ -35,7 +39,7 @@ mount -t tmpfs tmpfs "$root/dev/shm" && mounted="dev/shm $mounted"
 echo "Debian 13: $(cat "$root/etc/debian_version")"
 chroot "$root" apt-get update -qq
 # anything of an earlier check goes first, so that apt says what it adds
-chroot "$root" apt-get purge -y -qq tokvin >/dev/null 2>&1 || true
+chroot "$root" apt-get purge -y -qq tokvin $TOOLS >/dev/null 2>&1 || true
 chroot "$root" apt-get autoremove -y -qq --purge >/dev/null 2>&1 || true
 cp "$deb" "$root/tmp/tokvin.deb"
 chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends /tmp/tokvin.deb \
@@ -69,3 +73,18 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     kill -TERM "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     exit $status' "$root"
+
+chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $TOOLS \
+    > "$root/tmp/apt.log" 2>&1 || { tail -n 20 "$root/tmp/apt.log" >&2; exit 1; }
+rm -rf "$root/tmp/tokvin-tests"
+mkdir -p "$root/tmp/tokvin-tests/tests"
+cp "$src/tests/report.py" "$src/tests/linux/a11y_test.py" "$root/tmp/tokvin-tests/tests/"
+echo "GTK on Debian 13: $(chroot "$root" dpkg-query -W -f='${Version}' libgtk-4-1)"
+read=0
+chroot "$root" setpriv --reuid=newcomer --regid=newcomer --init-groups \
+    env -i HOME=/home/newcomer PATH=/usr/bin:/bin \
+    python3 /tmp/tokvin-tests/tests/a11y_test.py /tmp/tokvin-tests /usr/bin/tokvin > "$root/tmp/a11y.log" 2>&1 || read=$?
+grep -v -e '^dbus-daemon' -e '^SpiRegistry' "$root/tmp/a11y.log" || true
+echo "AppStream $(chroot "$root" appstreamcli --version | sed -n 's/.*version: //p'):"
+chroot "$root" appstreamcli validate --no-net /usr/share/metainfo/org.tokvin.Tokvin.metainfo.xml
+[ "$read" -eq 0 ]

@@ -116,6 +116,12 @@ TEST_CASE("the sources check only what the program sets; two stored flags show t
     OnSourceBeep();
     OnSourceBeep();
     CHECK((g_UseBeep == 1 && Checked(g_hRadBeep) && !Checked(g_hRadAudio)));
+    // activated as a screen reader or a mnemonic would: the mouse's way
+    gtk_widget_activate(g_hRadAudio);
+    CHECK((g_UseBeep == 0 && Checked(g_hRadAudio) && !Checked(g_hRadBeep)));
+    gtk_widget_activate(g_hRadBeep);
+    gtk_widget_activate(g_hRadBeep);
+    CHECK((g_UseBeep == 1 && Checked(g_hRadBeep) && !Checked(g_hRadAudio)));
     CloseWindow();
     CHECK(ReadConf().find("Flags=1\n") != std::string::npos);
 }
