@@ -86,5 +86,7 @@ chroot "$root" setpriv --reuid=newcomer --regid=newcomer --init-groups \
     python3 /tmp/tokvin-tests/tests/a11y_test.py /tmp/tokvin-tests /usr/bin/tokvin > "$root/tmp/a11y.log" 2>&1 || read=$?
 grep -v -e '^dbus-daemon' -e '^SpiRegistry' "$root/tmp/a11y.log" || true
 echo "AppStream $(chroot "$root" appstreamcli --version | sed -n 's/.*version: //p'):"
-chroot "$root" appstreamcli validate --no-net /usr/share/metainfo/org.tokvin.Tokvin.metainfo.xml
+# Tokvin has no web page yet: AppStream 1.0 warns of that, and only of that
+chroot "$root" appstreamcli validate --no-net --override=url-homepage-missing=info \
+    /usr/share/metainfo/org.tokvin.Tokvin.metainfo.xml
 [ "$read" -eq 0 ]
