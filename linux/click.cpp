@@ -5,12 +5,20 @@
    sleeps to each note's time on the same grid, taken from the monotonic
    clock at the switch-on. The window hands the tempo and the source over
    through atomics; neither its thread nor a toolkit timer decides when a
-   click sounds. */
+   click sounds.
+
+   The stream never waits for a full buffer after an underrun (prebuf 0):
+   the server plays on and drops what comes late, so every later click
+   keeps its frame. Without a server, or once it has gone, the click goes
+   on silent by the clock and a server is asked for again every half
+   second. The thread runs its own main loop and never blocks on the
+   server, so that a switch-off never waits for one. */
+#define G_LOG_DOMAIN "Tokvin"      /* G_MESSAGES_DEBUG=Tokvin shows the underruns */
 #include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <pthread.h>
-#include <pulse/simple.h>
+#include <pulse/pulseaudio.h>
 
 #include "mixer.h"
 #include "tokvin.h"
@@ -18,7 +26,12 @@
 #define CHUNK       882         /* frames written at a time: 20 ms */
 #define LATENCY_MS  50          /* the server's buffer: the first click heard within 250 ms */
 #define NS          1000000000LL
+#define MS          1000000LL
 #define NQUEUE      64
+#define RETRY_NS    (500 * MS)  /* a server asked for again */
+#define ANSWER_NS   (2000 * MS) /* a server that has not answered by then is given up */
+#define WAIT_NS     (100 * MS)  /* the first beat waits that long for the stream at most */
+#define STALE_NS    (100 * MS)  /* a note-on later than that is left out */
 
 static std::atomic<int> s_Tempo{120};
 static std::atomic<int> s_Beep{0};
@@ -30,6 +43,12 @@ static pthread_t        s_AudioThread, s_MidiThread;
 static int64_t          s_T0;               /* monotonic ns of frame 0 */
 static int              s_StartTempo;
 static int64_t          s_LastBeatNs = INT64_MIN;   /* the last run's last beat */
+static pa_mainloop     *s_Loop;             /* the stream thread's, woken by the stop */
+static pa_context      *s_Server;
+static pa_stream       *s_Stream;
+static int              s_Lost;             /* the server or its stream has failed */
+static int64_t          s_Asked;            /* when the server was last asked for */
+static std::atomic<int> s_Underruns{0};
 static uint32_t         s_On, s_Off;        /* the packed note messages of this run */
 static int              s_NoteOut;          /* a note-on has gone out without its note-off */
 
@@ -80,9 +99,13 @@ void CutSample(void)
     s_Cut = 1;
 }
 
-/* from the mixer, on the stream's thread */
+/* from the mixer, on the stream's thread. A note-on that is already past
+   by far (the thread had no time, the server stood still) would only be
+   heard out of time, or many at once: it is left out. */
 static void OnMixEvent(int kind, int64_t frame)
 {
+    if (kind == MIX_NOTEON && FrameTime(frame) < Now() - STALE_NS)
+        return;
     pthread_mutex_lock(&s_QLock);
     if (s_QCount < NQUEUE) {
         int i = (s_QHead + s_QCount++) % NQUEUE;
@@ -122,22 +145,89 @@ static void *MidiThread(void *arg)
     return NULL;
 }
 
-/* No sound server, or a stream that failed: the click goes on silent, to
-   the clock, so that MIDI keeps its grid. */
-static pa_simple *OpenStream(void)
+static void OnStreamState(pa_stream *stream, void *data)
+{
+    (void)data;
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        s_Lost = 1;
+}
+
+static void OnUnderflow(pa_stream *stream, void *data)
+{
+    (void)stream;
+    (void)data;
+    s_Underruns++;
+}
+
+static void OnServerState(pa_context *server, void *data)
 {
     pa_sample_spec format;
     pa_buffer_attr attr;
 
-    format.format = PA_SAMPLE_S16LE;
-    format.rate = MIX_RATE;
-    format.channels = 2;
-    attr.maxlength = (uint32_t)-1;
-    attr.tlength = (uint32_t)pa_usec_to_bytes(LATENCY_MS * 1000, &format);
-    attr.prebuf = (uint32_t)-1;
-    attr.minreq = (uint32_t)pa_usec_to_bytes(20 * 1000, &format);
-    attr.fragsize = (uint32_t)-1;
-    return pa_simple_new(NULL, "Tokvin", PA_STREAM_PLAYBACK, NULL, "Klick", &format, NULL, &attr, NULL);
+    (void)data;
+    switch (pa_context_get_state(server)) {
+    case PA_CONTEXT_READY:
+        format.format = PA_SAMPLE_S16LE;
+        format.rate = MIX_RATE;
+        format.channels = 2;
+        attr.maxlength = (uint32_t)-1;
+        attr.tlength = (uint32_t)pa_usec_to_bytes(LATENCY_MS * 1000, &format);
+        attr.prebuf = 0;        /* an underrun drops frames, never delays the rest */
+        attr.minreq = (uint32_t)pa_usec_to_bytes(20 * 1000, &format);
+        attr.fragsize = (uint32_t)-1;
+        s_Stream = pa_stream_new(server, "Klick", &format, NULL);
+        if (!s_Stream) {
+            s_Lost = 1;
+            break;
+        }
+        pa_stream_set_state_callback(s_Stream, OnStreamState, NULL);
+        pa_stream_set_underflow_callback(s_Stream, OnUnderflow, NULL);
+        if (pa_stream_connect_playback(s_Stream, NULL, &attr, PA_STREAM_ADJUST_LATENCY, NULL, NULL) < 0)
+            s_Lost = 1;
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        s_Lost = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+/* The server is asked for, without starting one */
+static void AskServer(void)
+{
+    s_Asked = Now();
+    s_Lost = 0;
+    s_Server = pa_context_new(pa_mainloop_get_api(s_Loop), "Tokvin");
+    if (!s_Server) {
+        s_Lost = 1;
+        return;
+    }
+    pa_context_set_state_callback(s_Server, OnServerState, NULL);
+    if (pa_context_connect(s_Server, NULL, PA_CONTEXT_NOAUTOSPAWN, NULL) < 0)
+        s_Lost = 1;
+}
+
+static void DropServer(void)
+{
+    if (s_Stream) {
+        pa_stream_set_state_callback(s_Stream, NULL, NULL);
+        pa_stream_disconnect(s_Stream);
+        pa_stream_unref(s_Stream);
+        s_Stream = NULL;
+    }
+    if (s_Server) {
+        pa_context_set_state_callback(s_Server, NULL, NULL);
+        pa_context_disconnect(s_Server);
+        pa_context_unref(s_Server);
+        s_Server = NULL;
+    }
+}
+
+static int Playing(void)
+{
+    return s_Stream && pa_stream_get_state(s_Stream) == PA_STREAM_READY;
 }
 
 /* The first beat comes at once, unless the last run's last beat is less
@@ -151,31 +241,77 @@ static int64_t FirstBeat(int64_t now, int tempo)
     return 0;
 }
 
-static void *AudioThread(void *arg)
+static void Mix(short *buf, int frames)
+{
+    MixFrames(buf, frames, s_Tempo, s_Beep, s_Midi, s_Cut.exchange(0), OnMixEvent);
+}
+
+/* One turn of the stream's thread: the stream filled as far as the server
+   asks, or the clock's frames mixed for nothing; returns how long it may
+   sleep, in ns. */
+static int64_t Feed(int started)
 {
     static short buf[CHUNK * 2];
-    pa_simple   *stream = OpenStream();
+    int64_t      now = Now(), wait;
+
+    if (s_Lost || (s_Server && !Playing() && now - s_Asked > ANSWER_NS))
+        DropServer();
+    if (!s_Server && now - s_Asked >= RETRY_NS)
+        AskServer();
+    if (!started)
+        return 5 * MS;
+    if (Playing()) {
+        size_t room = pa_stream_writable_size(s_Stream);
+
+        for (room = room == (size_t)-1 ? 0 : room / 4; room > 0 && !s_Lost; ) {
+            int frames = room < CHUNK ? (int)room : CHUNK;
+
+            Mix(buf, frames);
+            if (pa_stream_write(s_Stream, buf, frames * 4, NULL, 0, PA_SEEK_RELATIVE) < 0)
+                s_Lost = 1;
+            room -= frames;
+        }
+        /* the server asks for more when it wants it; this is the fallback */
+        if (!s_Lost && FrameTime(g_MixFrame) >= now - STALE_NS)
+            return 10 * MS;
+        /* a server that takes nothing stands still: the clock goes on */
+        DropServer();
+    }
+    /* no stream: as far ahead of the clock as a stream would be */
+    while (FrameTime(g_MixFrame) - LATENCY_MS * MS <= now)
+        Mix(buf, CHUNK);
+    wait = FrameTime(g_MixFrame) - LATENCY_MS * MS - now;
+    if (!s_Server && s_Asked + RETRY_NS - now < wait)
+        wait = s_Asked + RETRY_NS - now;
+    return wait > 0 ? wait : 0;
+}
+
+static void *AudioThread(void *arg)
+{
+    int64_t begun = Now();
+    int     started = 0;
 
     (void)arg;
-    /* the grid starts once the stream is there, so that the first note is
-       not late by the server's answer */
-    s_T0 = Now();
-    MixStart(FirstBeat(s_T0, s_StartTempo), s_StartTempo);
+    s_Asked = begun - RETRY_NS;
+    s_Underruns = 0;
     while (s_Run) {
-        MixFrames(buf, CHUNK, s_Tempo, s_Beep, s_Midi, s_Cut.exchange(0), OnMixEvent);
-        if (stream && pa_simple_write(stream, buf, sizeof buf, NULL) < 0) {
-            pa_simple_free(stream);
-            stream = NULL;
+        int64_t wait;
+
+        /* the grid starts once the stream is there, so that the first note
+           is not late by the server's answer, or without it soon after */
+        if (!started && (Playing() || (s_Lost && !s_Server) || Now() - begun >= WAIT_NS)) {
+            s_T0 = Now();
+            MixStart(FirstBeat(s_T0, s_StartTempo), s_StartTempo);
+            started = 1;
         }
-        if (!stream) {
-            /* as far ahead of the clock as a stream would be */
-            struct timespec until = AbsTime(FrameTime(g_MixFrame) - LATENCY_MS * 1000000LL);
-            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, NULL) == EINTR)
-                ;
-        }
+        wait = Feed(started);
+        if (pa_mainloop_prepare(s_Loop, (int)(wait / 1000)) < 0 || pa_mainloop_poll(s_Loop) < 0
+            || pa_mainloop_dispatch(s_Loop) < 0)
+            break;
     }
-    if (stream)
-        pa_simple_free(stream);
+    if (s_Underruns)
+        g_debug("click: %d underruns", s_Underruns.load());
+    DropServer();
     return NULL;
 }
 
@@ -196,6 +332,7 @@ void StartClick(void)
     pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
     pthread_cond_init(&s_QWake, &attr);
     s_Run = 1;
+    s_Loop = pa_mainloop_new();
     pthread_create(&s_AudioThread, NULL, AudioThread, NULL);
     pthread_create(&s_MidiThread, NULL, MidiThread, NULL);
     s_Running = 1;
@@ -209,7 +346,10 @@ void StopClick(void)
     if (!s_Running)
         return;
     s_Run = 0;
+    pa_mainloop_wakeup(s_Loop);
     pthread_join(s_AudioThread, NULL);
+    pa_mainloop_free(s_Loop);
+    s_Loop = NULL;
     pthread_mutex_lock(&s_QLock);
     pthread_cond_signal(&s_QWake);
     pthread_mutex_unlock(&s_QLock);
