@@ -27,7 +27,7 @@ if "TOKVIN_A11Y_BUS" not in os.environ:
 sys.path.insert(0, os.path.join(sys.argv[1], "tests"))
 import gi  # noqa: E402
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi, Gio  # noqa: E402
+from gi.repository import Atspi, Gio, GLib  # noqa: E402
 from report import check, summary  # noqa: E402
 
 S = Atspi.StateType
@@ -43,6 +43,9 @@ app = subprocess.Popen([sys.argv[2]], env=env, stderr=subprocess.DEVNULL)
 def until(what, seconds=20):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
+        # the library learns of new applications from events on the bus
+        while GLib.MainContext.default().iteration(False):
+            pass
         try:
             found = what()
             if found:
@@ -75,6 +78,7 @@ def has(o, *states):
     return all(o.get_state_set().contains(s) for s in states)
 
 
+subprocess.run(["xdotool", "search", "--sync", "--name", " BPM - Tokvin"], capture_output=True, timeout=60)
 window = until(lambda: tokvin().get_name() == "120 BPM - Tokvin 0.99" and tokvin())
 check(window is not None, "Tokvin's window on the accessibility bus")
 # role (or roles, by GTK's version), name, states it has, states it has not
