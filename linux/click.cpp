@@ -2,8 +2,9 @@
    sound server (PulseAudio's client API, which PipeWire serves too) is
    written from a thread of its own: silence, with every click mixed in at
    its frame (mixer.cpp). The MIDI notes go out from a second thread that
-   sleeps to each note's time on the same grid, taken from the monotonic
-   clock at the switch-on. The window hands the tempo and the source over
+   hands each one to the sequencer's queue a chunk before its time on the
+   same grid, taken from the monotonic clock at the switch-on; the kernel
+   plays it at its time. The window hands the tempo and the source over
    through atomics; neither its thread nor a toolkit timer decides when a
    click sounds.
 
@@ -32,6 +33,7 @@
 #define ANSWER_NS   (2000 * MS) /* a server that has not answered by then is given up */
 #define WAIT_NS     (100 * MS)  /* the first beat waits that long for the stream at most */
 #define STALE_NS    (100 * MS)  /* a note-on later than that is left out */
+#define LEAD_NS     (20 * MS)   /* a note handed to the sequencer's queue that early */
 
 static std::atomic<int> s_Tempo{120};
 static std::atomic<int> s_Beep{0};
@@ -51,6 +53,7 @@ static int64_t          s_Asked;            /* when the server was last asked fo
 static std::atomic<int> s_Underruns{0};
 static uint32_t         s_On, s_Off;        /* the packed note messages of this run */
 static int              s_NoteOut;          /* a note-on has gone out without its note-off */
+static int64_t          s_Lead;             /* how early a note is handed over */
 
 /* Notes on their way from the stream's thread to the MIDI thread */
 static pthread_mutex_t  s_QLock = PTHREAD_MUTEX_INITIALIZER;
@@ -123,13 +126,15 @@ static void *MidiThread(void *arg)
     while (s_Run) {
         struct timespec due;
         uint32_t        msg;
+        int64_t         at;
 
         if (s_QCount == 0) {
             pthread_cond_wait(&s_QWake, &s_QLock);
             continue;
         }
-        due = AbsTime(s_QDue[s_QHead]);
-        if (Now() < s_QDue[s_QHead]) {
+        at = s_QDue[s_QHead];
+        due = AbsTime(at - s_Lead);
+        if (Now() < at - s_Lead) {
             pthread_cond_timedwait(&s_QWake, &s_QLock, &due);
             continue;
         }
@@ -137,7 +142,7 @@ static void *MidiThread(void *arg)
         s_QHead = (s_QHead + 1) % NQUEUE;
         s_QCount--;
         pthread_mutex_unlock(&s_QLock);
-        SendMidi(msg);
+        SendMidiAt(msg, at);
         s_NoteOut = msg == s_On;
         pthread_mutex_lock(&s_QLock);
     }
@@ -332,6 +337,8 @@ void StartClick(void)
     pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
     pthread_cond_init(&s_QWake, &attr);
     s_Run = 1;
+    s_Lead = MidiQueued() ? LEAD_NS : 0;
+    StartMidiQueue();
     s_Loop = pa_mainloop_new();
     pthread_create(&s_AudioThread, NULL, AudioThread, NULL);
     pthread_create(&s_MidiThread, NULL, MidiThread, NULL);
@@ -356,8 +363,7 @@ void StopClick(void)
     pthread_join(s_MidiThread, NULL);
     pthread_cond_destroy(&s_QWake);
     s_Running = 0;
-    if (s_NoteOut || g_MidiOpen)
-        SendMidi(s_Off);
+    StopMidiQueue(s_NoteOut || g_MidiOpen ? s_Off : 0);
     s_NoteOut = 0;
     /* a beat mixed ahead of the clock but never heard does not count */
     last = FrameTime(g_LastBeat);

@@ -22,6 +22,7 @@ uint32_t   g_MidiChan = DFLT_MIDICHAN;
 uint32_t   g_MidiNote = DFLT_MIDINOTE;
 uint32_t   g_MidiVelo = DFLT_MIDIVELO;
 uint32_t   g_MidiDev  = DFLT_MIDIDEV;
+char       g_MidiDevName[128];
 int        g_MidiOpen = 0;
 int        g_ClickOn  = 0;
 int        g_UseBeep  = 0;
@@ -858,7 +859,7 @@ GtkWidget *InitializeApp(GtkApplication *app)
     g_signal_connect(wheel, "scroll", G_CALLBACK(OnWheel), NULL);
     gtk_widget_add_controller(g_hDlg, wheel);
 
-    if (!InitMidi() || MidiDeviceCount() == 0) {
+    if (!InitMidi() || (MidiDeviceCount() == 0 && !MidiNone())) {
         g_UseMidi = 0;
         gtk_widget_set_sensitive(g_hRadMidi, FALSE);
     }

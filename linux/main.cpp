@@ -1,7 +1,7 @@
 /* Tokvin for Linux - the program's entry: the command line, the
    application and the ways a session ends it.
 
-   tokvin [--midi-device N] [--midi-channel N] [--midi-note N] [--midi-velocity N]
+   tokvin [--midi-device N|none] [--midi-channel N] [--midi-note N] [--midi-velocity N]
    tokvin --midi-devices */
 #include <cstdio>
 #include <cstring>
@@ -13,10 +13,10 @@
 static int Usage(void)
 {
     fprintf(stderr,
-            "usage: tokvin [--midi-device N] [--midi-channel N] [--midi-note N] [--midi-velocity N]\n"
+            "usage: tokvin [--midi-device N|none] [--midi-channel N] [--midi-note N] [--midi-velocity N]\n"
             "       tokvin --midi-devices     (the MIDI output devices and their numbers)\n"
             "  N counted from 0: device as --midi-devices lists it, channel 0..15 (9: channel 10),\n"
-            "  note 0..127, velocity 1..127\n");
+            "  note 0..127, velocity 1..127; device none: Tokvin connects nothing itself\n");
     return 2;
 }
 
@@ -69,15 +69,21 @@ int main(int argc, char **argv)
             if (value)
                 break;
         }
-        if (!value || !value[0] || strspn(value, "0123456789") != strlen(value)
-            || !g_ascii_string_to_unsigned(value, 10, 0, UINT32_MAX, &number, NULL))
+        if (k == 0 && value && strcmp(value, MIDINONE) == 0)
+            number = 0;
+        else if (!value || !value[0] || strspn(value, "0123456789") != strlen(value)
+                 || !g_ascii_string_to_unsigned(value, 10, 0, UINT32_MAX, &number, NULL))
             return Usage();
-        if (!StoreSetting(name[k], (uint32_t)number)) {
+        if (!(k == 0 ? StoreMidiDevice(value) : StoreSetting(name[k], (uint32_t)number))) {
             fprintf(stderr, "tokvin: %s could not be stored\n", name[k]);
             return 1;
         }
         /* a Tokvin still open writes its own value back when it is closed */
-        printf("Stored %s=%s (with no other Tokvin open, it stays)\n", name[k], value);
+        if (k == 0 && g_MidiDevName[0] && !MidiNone())
+            printf("Stored %s=%s, the port \"%s\" (with no other Tokvin open, it stays)\n",
+                   name[k], value, g_MidiDevName);
+        else
+            printf("Stored %s=%s (with no other Tokvin open, it stays)\n", name[k], value);
     }
 
     /* A window of text and a few controls draws as fast with cairo as with

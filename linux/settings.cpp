@@ -1,6 +1,8 @@
 /* Tokvin for Linux - the stored settings: the six values of the Windows
    program's registry key, by the same names, in a key file of the user's
-   ($XDG_CONFIG_HOME/tokvin/tokvin.conf). Read at start, written at close
+   ($XDG_CONFIG_HOME/tokvin/tokvin.conf), and a seventh of this edition's
+   own: MIDIDeviceName, the chosen port's name, since the sequencer's port
+   numbers move when a device comes or goes. Read at start, written at close
    through a new file renamed over the old, so that a crash never leaves
    half a file. A person's first start takes the values of the Wine-based
    Tokvin's prefix, where there is one. */
@@ -15,6 +17,7 @@
 #define CONFNAME    "tokvin/tokvin.conf"
 #define WINEREG     "tokvin/wine/user.reg"     /* the Wine-based Tokvin's settings */
 #define REGSECTION  "[Software\\\\Tokvin]"     /* as Wine writes the key */
+#define DEVNAME     "MIDIDeviceName"
 
 /* The values after "Flags", as the registry key has them: "Tempo" signed,
    the others unsigned, all 32 bits. */
@@ -127,6 +130,7 @@ int GetRecentData(void)
     int       i;
 
     ConfPath(path, sizeof path);
+    g_MidiDevName[0] = '\0';
     if (access(path, F_OK) != 0 && errno == ENOENT) {
         MigrateWine();
         return 1;
@@ -134,21 +138,27 @@ int GetRecentData(void)
     kf = g_key_file_new();
     if (g_key_file_load_from_file(kf, path, G_KEY_FILE_NONE, NULL)
         && g_key_file_has_group(kf, CONFGROUP)) {
+        gchar *name = g_key_file_get_string(kf, CONFGROUP, DEVNAME, NULL);
+
         LoadValue(kf, "Flags", 0, &flags);
         for (i = 0; i < NVALUES; i++)
             LoadValue(kf, g_ValName[i], i == 0, s_ValVar[i]);
         SetFlags(flags);
+        /* a name too long for a port's is none */
+        if (name && strlen(name) < sizeof g_MidiDevName)
+            FormatText(g_MidiDevName, sizeof g_MidiDevName, "%s", name);
+        g_free(name);
     }
     g_key_file_free(kf);
     return 1;
 }
 
-/* The six values, written whole into a new file that then takes the old
-   one's name. */
+/* The values, written whole into a new file that then takes the old one's
+   name; the device's name as the key file escapes it. */
 int SaveRecentData(void)
 {
     char   path[MAXPATH];
-    char   text[512];
+    char   text[1024];
     size_t len;
     gchar *dir;
     int    i;
@@ -159,6 +169,17 @@ int SaveRecentData(void)
     for (i = 1; i < NVALUES; i++) {
         len = strlen(text);
         FormatText(text + len, sizeof text - len, "%s=%u\n", g_ValName[i], *(uint32_t *)s_ValVar[i]);
+    }
+    if (g_MidiDevName[0]) {
+        GKeyFile *kf = g_key_file_new();
+        gchar    *value;
+
+        g_key_file_set_string(kf, CONFGROUP, DEVNAME, g_MidiDevName);
+        value = g_key_file_get_value(kf, CONFGROUP, DEVNAME, NULL);
+        len = strlen(text);
+        FormatText(text + len, sizeof text - len, DEVNAME "=%s\n", value);
+        g_free(value);
+        g_key_file_free(kf);
     }
     dir = g_path_get_dirname(path);
     g_mkdir_with_parents(dir, 0700);
@@ -178,6 +199,27 @@ int StoreSetting(const char *name, uint32_t value)
     for (i = 1; i < NVALUES; i++)
         if (strcmp(name, g_ValName[i]) == 0)
             *(uint32_t *)s_ValVar[i] = value;
+    SaveRecentData();
+    ConfPath(path, sizeof path);
+    return access(path, R_OK) == 0;
+}
+
+/* tokvin --midi-device N: the number with the port's name as
+   --midi-devices lists it, or no name where N names no port; "none": the
+   number as it is, and Tokvin connects nothing. */
+int StoreMidiDevice(const char *arg)
+{
+    char    path[MAXPATH];
+    guint64 number;
+
+    GetRecentData();
+    if (strcmp(arg, MIDINONE) == 0)
+        FormatText(g_MidiDevName, sizeof g_MidiDevName, MIDINONE);
+    else if (g_ascii_string_to_unsigned(arg, 10, 0, UINT32_MAX, &number, NULL)) {
+        g_MidiDev = (uint32_t)number;
+        MidiDeviceName(g_MidiDev, g_MidiDevName, sizeof g_MidiDevName);
+    } else
+        return 0;
     SaveRecentData();
     ConfPath(path, sizeof path);
     return access(path, R_OK) == 0;

@@ -14,6 +14,7 @@
 #define CONFGROUP       "Tokvin"
 #define HELPFILE        "tokvin_d.html"
 #define MAXPATH         4096
+#define MIDINONE        "none"  /* MIDIDeviceName: Tokvin connects nothing itself */
 
 /* Program state; what the click's threads read is atomic (click.cpp) */
 extern int        g_Tempo;
@@ -23,6 +24,7 @@ extern uint32_t   g_MidiChan;
 extern uint32_t   g_MidiNote;
 extern uint32_t   g_MidiVelo;
 extern uint32_t   g_MidiDev;
+extern char       g_MidiDevName[128];   /* MIDIDeviceName, the Linux edition's own */
 extern int        g_MidiOpen;
 extern int        g_ClickOn;
 extern int        g_UseBeep;
@@ -71,6 +73,7 @@ void ConfPath(char *path, size_t size);
 int  GetRecentData(void);
 int  SaveRecentData(void);
 int  StoreSetting(const char *name, uint32_t value);    /* the command line's */
+int  StoreMidiDevice(const char *arg);                  /* tokvin --midi-device N|none */
 
 /* The click (click.cpp) */
 void StartClick(void);
@@ -81,10 +84,16 @@ void CutSample(void);
 /* MIDI output through the ALSA sequencer (seqmidi.cpp) */
 int  InitMidi(void);            /* the client and its port; 0 without a sequencer */
 int  MidiDeviceCount(void);
+void MidiDeviceName(uint32_t device, char *name, size_t size);
+int  MidiNone(void);            /* MIDIDeviceName "none" */
 int  ListMidiDevices(void);     /* tokvin --midi-devices */
 void OpenMidi(uint32_t device);
 void CloseMidi(void);
-int  SendMidi(unsigned long msg);     /* from the click's MIDI thread */
+int  SendMidi(unsigned long msg);     /* at once */
+int  SendMidiAt(unsigned long msg, int64_t at);    /* at that monotonic ns, from the click's MIDI thread */
+int  MidiQueued(void);          /* SendMidiAt queues, and may come early */
+void StartMidiQueue(void);
+void StopMidiQueue(unsigned long off);
 void ShowMidiErr(const char *title, int code);
 void ExitMidi(void);
 

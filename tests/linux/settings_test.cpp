@@ -20,6 +20,7 @@ TEST_CASE("a first start writes the six values at close; odd values leave their 
     CloseWindow();
     CHECK(ReadConf() == kDefaults);
 
+    const std::string longName = "[Tokvin]\nMIDIDeviceName=" + std::string(200, 'x') + "\n";
     const struct { const char *file, *saved; } cases[] = {
         // text, 2^40, a negative tempo, a channel whose low byte is 9
         {"[Tokvin]\nTempo=schnell\nMIDINote=1099511627776\nMIDIChannel=265\nFlags=2\n",
@@ -27,6 +28,12 @@ TEST_CASE("a first start writes the six values at close; odd values leave their 
         {"[Tokvin]\nTempo=-5\nMIDIVelocity=-1\nMIDIDevice=4294967295\nFlags=1\n",
          "[Tokvin]\nFlags=1\nTempo=12\nMIDIChannel=9\nMIDINote=75\nMIDIVelocity=64\nMIDIDevice=4294967295\n"},
         {"[Tokvin]\nTempo=500\n", "[Tokvin]\nFlags=0\nTempo=300\nMIDIChannel=9\nMIDINote=75\nMIDIVelocity=64\nMIDIDevice=0\n"},
+        // the port's name kept as written, escapes and all; one longer than
+        // any port's is none
+        {"[Tokvin]\nMIDIDeviceName=\\sA\\\\B (12): C\\n\n",
+         "[Tokvin]\nFlags=0\nTempo=120\nMIDIChannel=9\nMIDINote=75\nMIDIVelocity=64\nMIDIDevice=0\n"
+         "MIDIDeviceName=\\sA\\\\B (12): C\\n\n"},
+        {longName.c_str(), kDefaults},
         {"[Other]\nTempo=90\n", kDefaults},                 // a missing group
         {"Tempo=90 \x01\x02 kein Schlüsseldatei\n", kDefaults},   // no key file at all: replaced
     };
