@@ -26,7 +26,7 @@ endif
 
 # PREFIX, DESTDIR and PURGE reach the install scripts through the environment,
 # never through a command line of ours: any path stays one word; so does
-# MIDI_DEVICE (make run MIDI_DEVICE=1) on its way to the launcher.
+# MIDI_DEVICE (make run-windows MIDI_DEVICE=1) on its way to the launcher.
 export PREFIX DESTDIR PURGE MIDI_DEVICE
 
 .PHONY: all deps deps-linux deps-dist deps-test build build-linux run run-windows test test-debian13 \

@@ -91,5 +91,8 @@ prose = re.sub(r"\s+", " ", visible)
 check("gedrückt bleiben" not in prose, "chm: the click switch is not said to be held down")
 check(not re.search(r"andere[ns]? Gerät.{0,120}?(aus- und wieder ein|aus und wieder ein)", prose),
       "chm: another MIDI device is not taken by switching the click off and on")
+# the old Wine prefix is ~/.local/share/tokvin/wine: the help installed beside it stays
+check("rm -r ~/.local/share/tokvin/wine" in prose and not re.search(r"rm -r ~/\.local/share/tokvin(?![/\w])", prose),
+      "chm: the removal of the old Wine prefix leaves the rest of ~/.local/share/tokvin")
 
 sys.exit(summary())
