@@ -107,14 +107,16 @@ run-windows: build
 test: deps-test build-linux build
 	@tests/run-suites.sh $(BUILD)
 
-# Timing figures: the native edition's clicks recorded from a sound server;
+# Timing figures: the native edition's clicks recorded from a sound server
+# and its MIDI notes through the sequencer double;
 # then the Windows program's beat grid on simulated timers, the real
 # program under Wine for 20 s per tempo and source, and its clicks recorded
-# (about five minutes). The 32-bit program where it runs.
+# (about twelve minutes). The 32-bit program where it runs.
 bench: deps-test build-linux build
 	@echo "Benchmark of the native Linux edition"
 	@xvfb-run -a -s "-screen 0 1024x768x24" \
-	  python3 tests/sound_test.py $(BUILD)/linux --native $(BUILD)/linux/tokvin --bench $(BENCH_SECONDS)
+	  python3 tests/sound_test.py $(BUILD)/linux --native $(BUILD)/linux/tokvin \
+	    $(BUILD)/linux/tests/linux/libfakeseq.so --bench $(BENCH_SECONDS)
 	@echo
 	@if wine/wine-arch.sh >/dev/null; then \
 	  echo "Benchmark of the 32-bit Tokvin"; set -- "" $(BUILD); \

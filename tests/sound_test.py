@@ -101,11 +101,12 @@ class Server:
                            env=self.env, capture_output=True, check=True)
             wait_for(lambda: pactl("load-module", "module-null-sink", "sink_name=tokvin", "rate=%d" % RATE),
                      20, "PipeWire's session manager")
-        else:
+        elif native:
             # PulseAudio's null sink, idle, plays ahead in blocks of 2 s, and
             # a stream or recorder that comes then waits for the block's end,
             # as with no sound card: a listener at a short latency, and the
-            # sink restarted at its pace, make it run like one.
+            # sink restarted at its pace, make it run like one. (Wine's click
+            # streams, each a few ms, are timed as they always were.)
             self.procs.append(subprocess.Popen(["parec", "-d", "tokvin.monitor", "--raw", "--latency-msec=10"],
                                                env=self.env, stdout=subprocess.DEVNULL))
             wait_for(lambda: subprocess.run(["pactl", "list", "short", "source-outputs"], env=self.env,
@@ -442,7 +443,8 @@ def midi_bench(server, seconds, fakeseq):
 
 
 def native_main(server, seconds):
-    fakeseq = sys.argv[sys.argv.index("--native") + 2] if len(sys.argv) > sys.argv.index("--native") + 2 else ""
+    fakeseq = (sys.argv + [""])[sys.argv.index("--native") + 2]
+    fakeseq = "" if fakeseq.startswith("--") else fakeseq
     tpl = template()
     rows = []
     # PipeWire's recordings shift by parts of a quantum now and then, in
