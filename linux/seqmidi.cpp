@@ -30,6 +30,8 @@ static int             s_Port = -1;
 static int             s_Queue = -1;    /* the notes' queue, or none: sent at once */
 static int64_t         s_QueueT0;       /* monotonic ns of the queue's time 0 */
 static snd_seq_addr_t  s_Dest;          /* the device connected while g_MidiOpen */
+static snd_seq_addr_t  s_Addr[MAXDEVICES];      /* the devices as last listed, on the window's thread */
+static char            s_Name[MAXDEVICES][128];
 static int             s_Own;           /* that connection is Tokvin's own */
 static int             s_HadBingo;      /* a failed send has been reported: stay quiet now */
 static pthread_mutex_t s_Lock = PTHREAD_MUTEX_INITIALIZER;  /* the click's thread sends */
@@ -239,29 +241,25 @@ int MidiDeviceCount(void)
 /* The name of device N as --midi-devices lists it, or "" */
 void MidiDeviceName(uint32_t device, char *name, size_t size)
 {
-    static snd_seq_addr_t addr[MAXDEVICES];
-    static char           names[MAXDEVICES][128];
-    int                   n = InitMidi() ? Devices(addr, names, MAXDEVICES) : 0;
+    int n = InitMidi() ? Devices(s_Addr, s_Name, MAXDEVICES) : 0;
 
-    FormatText(name, size, "%s", device < (uint32_t)n && device < MAXDEVICES ? names[device] : "");
+    FormatText(name, size, "%s", device < (uint32_t)n && device < MAXDEVICES ? s_Name[device] : "");
 }
 
 /* tokvin --midi-devices */
 int ListMidiDevices(void)
 {
-    static snd_seq_addr_t addr[MAXDEVICES];
-    static char           name[MAXDEVICES][128];
-    int                   n, i, chosen;
+    int n, i, chosen;
 
-    if (!InitMidi() || (n = Devices(addr, name, MAXDEVICES)) == 0) {
+    if (!InitMidi() || (n = Devices(s_Addr, s_Name, MAXDEVICES)) == 0) {
         printf("No MIDI output: no ALSA sequencer port takes notes here. Start a synthesiser "
                "(FluidSynth, Qsynth) or connect a MIDI device, then ask again.\n");
         return 0;
     }
     GetRecentData();
-    chosen = Chosen(g_MidiDev, name, n);
+    chosen = Chosen(g_MidiDev, s_Name, n);
     for (i = 0; i < n && i < MAXDEVICES; i++)
-        printf("%d %s%s\n", i, name[i], i == chosen ? "   <- Tokvin's MIDIDevice" : "");
+        printf("%d %s%s\n", i, s_Name[i], i == chosen ? "   <- Tokvin's MIDIDevice" : "");
     if (MidiNone())
         printf("Tokvin's MIDIDevice is none: it connects nothing itself, and its notes go to the "
                "connections made to its port.\n");
@@ -298,9 +296,7 @@ static int Connected(const snd_seq_addr_t *dest)
    user's own, is none. */
 void OpenMidi(uint32_t device)
 {
-    static snd_seq_addr_t addr[MAXDEVICES];
-    static char           name[MAXDEVICES][128];
-    int                   rc = 0, i;
+    int rc = 0, i;
 
     pthread_mutex_lock(&s_Lock);
     s_Own = 0;
@@ -308,13 +304,13 @@ void OpenMidi(uint32_t device)
     if (!s_Seq)
         rc = -ENODEV;
     else if (!MidiNone()) {
-        i = Chosen(device, name, Devices(addr, name, MAXDEVICES));
+        i = Chosen(device, s_Name, Devices(s_Addr, s_Name, MAXDEVICES));
         if (i < 0)
             rc = -ENODEV;       /* no such device */
-        else if ((rc = snd_seq_connect_to(s_Seq, s_Port, addr[i].client, addr[i].port)) >= 0
-                 || Connected(&addr[i])) {
+        else if ((rc = snd_seq_connect_to(s_Seq, s_Port, s_Addr[i].client, s_Addr[i].port)) >= 0
+                 || Connected(&s_Addr[i])) {
             s_Own = rc >= 0;
-            s_Dest = addr[i];
+            s_Dest = s_Addr[i];
             rc = 0;
         }
     }
@@ -368,7 +364,7 @@ static int Send(unsigned long msg, const int64_t *at)
     ev.source.port = (unsigned char)s_Port;
     if (!s_Seq)
         rc = -ENODEV;
-    else if (at && s_Queue >= 0) {
+    else if (at && MidiQueued()) {
         int64_t             ns = *at > s_QueueT0 ? *at - s_QueueT0 : 0;
         snd_seq_real_time_t time;
 
@@ -411,10 +407,20 @@ int MidiQueued(void)
 
 static void QueueControl(int type)
 {
-    if (s_Seq && s_Queue >= 0) {
-        snd_seq_control_queue(s_Seq, s_Queue, type, 0, NULL);
-        snd_seq_drain_output(s_Seq);
-    }
+    snd_seq_control_queue(s_Seq, s_Queue, type, 0, NULL);
+    snd_seq_drain_output(s_Seq);
+}
+
+/* What waits on the queue taken back: all, or the events of a tag */
+static void TakeBack(int tag)
+{
+    snd_seq_remove_events_t *remove;
+
+    snd_seq_remove_events_alloca(&remove);
+    snd_seq_remove_events_set_queue(remove, s_Queue);
+    snd_seq_remove_events_set_condition(remove, SND_SEQ_REMOVE_OUTPUT | (tag ? SND_SEQ_REMOVE_TAG_MATCH : 0));
+    snd_seq_remove_events_set_tag(remove, tag);
+    snd_seq_remove_events(s_Seq, remove);
 }
 
 /* The queue's time starts with the click; its 0 in the monotonic clock of
@@ -424,6 +430,8 @@ void StartMidiQueue(void)
 {
     struct timespec ts;
 
+    if (!MidiQueued())
+        return;
     pthread_mutex_lock(&s_Lock);
     QueueControl(SND_SEQ_EVENT_START);
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -436,24 +444,19 @@ void StartMidiQueue(void)
    left on it, so that no note is left sounding and none comes later. */
 void StopMidiQueue(unsigned long off)
 {
-    snd_seq_remove_events_t *remove;
+    int queued = MidiQueued();
 
-    snd_seq_remove_events_alloca(&remove);
-    snd_seq_remove_events_set_queue(remove, s_Queue);
-    pthread_mutex_lock(&s_Lock);
-    if (s_Seq && s_Queue >= 0) {
-        snd_seq_remove_events_set_condition(remove, SND_SEQ_REMOVE_OUTPUT | SND_SEQ_REMOVE_TAG_MATCH);
-        snd_seq_remove_events_set_tag(remove, TAG_NOTEON);
-        snd_seq_remove_events(s_Seq, remove);
+    if (queued) {
+        pthread_mutex_lock(&s_Lock);
+        TakeBack(TAG_NOTEON);
+        pthread_mutex_unlock(&s_Lock);
     }
-    pthread_mutex_unlock(&s_Lock);
     if (off)
         SendMidi(off);
-    pthread_mutex_lock(&s_Lock);
-    QueueControl(SND_SEQ_EVENT_STOP);
-    if (s_Seq && s_Queue >= 0) {
-        snd_seq_remove_events_set_condition(remove, SND_SEQ_REMOVE_OUTPUT);
-        snd_seq_remove_events(s_Seq, remove);
+    if (queued) {
+        pthread_mutex_lock(&s_Lock);
+        QueueControl(SND_SEQ_EVENT_STOP);
+        TakeBack(0);
+        pthread_mutex_unlock(&s_Lock);
     }
-    pthread_mutex_unlock(&s_Lock);
 }

@@ -190,18 +190,24 @@ int SaveRecentData(void)
 
 /* tokvin --midi-device N and the like: the value stored with the others
    as they are. Returns 0 where it could not be written. */
-int StoreSetting(const char *name, uint32_t value)
+static int SaveAndCheck(void)
 {
     char path[MAXPATH];
-    int  i;
+
+    SaveRecentData();
+    ConfPath(path, sizeof path);
+    return access(path, R_OK) == 0;
+}
+
+int StoreSetting(const char *name, uint32_t value)
+{
+    int i;
 
     GetRecentData();
     for (i = 1; i < NVALUES; i++)
         if (strcmp(name, g_ValName[i]) == 0)
             *(uint32_t *)s_ValVar[i] = value;
-    SaveRecentData();
-    ConfPath(path, sizeof path);
-    return access(path, R_OK) == 0;
+    return SaveAndCheck();
 }
 
 /* tokvin --midi-device N: the number with the port's name as
@@ -209,7 +215,6 @@ int StoreSetting(const char *name, uint32_t value)
    number as it is, and Tokvin connects nothing. */
 int StoreMidiDevice(const char *arg)
 {
-    char    path[MAXPATH];
     guint64 number;
 
     GetRecentData();
@@ -220,7 +225,5 @@ int StoreMidiDevice(const char *arg)
         MidiDeviceName(g_MidiDev, g_MidiDevName, sizeof g_MidiDevName);
     } else
         return 0;
-    SaveRecentData();
-    ConfPath(path, sizeof path);
-    return access(path, R_OK) == 0;
+    return SaveAndCheck();
 }

@@ -139,10 +139,11 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])       # utime + stime
 
 
-def native_run(server, tempo, flags, seconds, extra_env=None):
+def native_run(server, tempo, flags, seconds, extra_env=None, during=None):
     """One run of the native Tokvin, its click switched on and off with
     real keys; returns how long it ran, in ms. Its share of a core while
-    clicking and idle lands in native_run.cpu."""
+    clicking and idle lands in native_run.cpu. during(app, key), where
+    given, runs it instead and returns what it returns."""
     config = os.path.join(work, "config")
     os.makedirs(os.path.join(config, "tokvin"), exist_ok=True)
     with open(os.path.join(config, "tokvin", "tokvin.conf"), "w") as f:
@@ -152,8 +153,8 @@ def native_run(server, tempo, flags, seconds, extra_env=None):
     app = subprocess.Popen([native], env=env, stderr=err)
     key = lambda *keys: subprocess.run(["xdotool", "search", "--sync", "--name", " BPM - Tokvin",
                                         "windowfocus", "--sync", "key"] + list(keys), check=True, timeout=30)
-    if native_run.during:
-        return native_run.during(app, key)
+    if during:
+        return during(app, key)
     try:
         key("Tab")
         time.sleep(1)                       # the focus drawn; then idle, for the figures
@@ -174,9 +175,6 @@ def native_run(server, tempo, flags, seconds, extra_env=None):
         said = [l.split("click: ")[1] for l in err.read().splitlines() if "click: " in l]
         native_run.underruns = int(said[0].split()[0]) if said else 0
     return int(ran)
-
-
-native_run.during = None
 
 
 def record(server, name, *run_args, run=None, copies=1, **run_kw):
@@ -373,9 +371,9 @@ def grid(x, tempo):
 
 def grid_of(copies, tempo):
     """grid() of the first of several recordings of one run, each click's
-    distance the median of theirs: PipeWire's recorders, loaded, each gain
-    or lose part of a quantum now and then, each at its own moment, where a
-    shift of Tokvin's own would be in every recording."""
+    distance the median of theirs: PipeWire's recorders, loaded, gain or
+    lose part of a quantum now and then, mostly each at its own moment,
+    where a shift of Tokvin's own would be in every recording."""
     grids = [grid(x, tempo) for x in copies]
     n = min(len(at) for at, _ in grids)
     return grids[0][0][:n], [sorted(dev[i] for _, dev in grids)[len(grids) // 2] for i in range(n)]
@@ -403,11 +401,7 @@ def restart_run(server, tempo):
         app.wait(20)
         at = onsets(x, 60000 / tempo)
         return (record.stopped - (len(x) - at[0]) / RATE - back if at else None), x
-    native_run.during = during
-    try:
-        first, x = native_run(server, tempo, 0, 0)
-    finally:
-        native_run.during = None
+    first, x = native_run(server, tempo, 0, 0, during=during)
     return server, first, x
 
 
