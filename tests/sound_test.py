@@ -541,7 +541,7 @@ def main():
                 else:
                     print("  %3d | %6d  (too few clicks to fit)" % (tempo, f["clicks"]))
             return 0
-        click_run(server, 120, 5, 1, pure_tone(tpl))
+        click_run(server, 120, seconds, 1, pure_tone(tpl))     # as long as Audio: a fit over 20 beats
         midi_run(server, 5)
     finally:
         subprocess.run([sound, "off"])
