@@ -73,11 +73,21 @@ HMODULE LoadSystemLibrary(const char *name)
    status the loader would have ended it with, and before the helper could
    fall back to the usual search. Both are first called during start-up
    (InitCommonControlsEx, midiOutGetNumDevs), so that is where a missing
-   one ends it, never in the middle of a click. */
+   one ends it, never in the middle of a click.
+   The helper writes each function's address into its slot. Newer GNU
+   linkers (binutils 2.44, Debian 13's) mark the section that holds the
+   slots read-only, and Windows maps it so: the write would fault on the
+   first call. The slot is made writable first and left so, since the
+   click thread may be resolving its own slot on the same page. */
 static FARPROC WINAPI DelayLoadNotify(unsigned dliNotify, PDelayLoadInfo pdli)
 {
     HMODULE hLib;
+    DWORD   was;
 
+    if (dliNotify == dliStartProcessing) {
+        VirtualProtect(pdli->ppfn, sizeof *pdli->ppfn, PAGE_READWRITE, &was);
+        return NULL;
+    }
     if (dliNotify != dliNotePreLoadLibrary)
         return NULL;
     hLib = LoadSystemLibrary(pdli->szDll);

@@ -4,6 +4,8 @@
 #include "fakes.h"
 #include "window.h"
 
+#include <delayimp.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -113,6 +115,20 @@ TEST_CASE("Windows' own DLLs come from the system folder or the side-by-side sto
         CHECK((load.find(" 0x800") != std::string::npos || load.find(":\\") != std::string::npos
                || load == "load comctl32.dll 0"));
     CHECK(std::count(fake.log.begin(), fake.log.end(), "load comctl32.dll 0") == (fake.searchFlagsRefused ? 1 : 0));
+}
+
+TEST_CASE("a delay-load slot that the linker left read-only is written all the same")
+{
+    // as binutils 2.44 lays out the slots; the helper writes after this call
+    FARPROC *slot = static_cast<FARPROC *>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READONLY));
+    DelayLoadInfo info = {};
+    info.cb = sizeof info;
+    info.ppfn = slot;
+    CHECK(!__pfnDliNotifyHook2(dliStartProcessing, &info));
+    MEMORY_BASIC_INFORMATION page;
+    VirtualQuery(slot, &page, sizeof page);
+    CHECK(page.Protect == PAGE_READWRITE);
+    VirtualFree(slot, 0, MEM_RELEASE);
 }
 
 } // TEST_SUITE
