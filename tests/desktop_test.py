@@ -163,12 +163,17 @@ check(main is not None, "the next run shows the window all the same")
 kill_hard(run, prefix)
 wineserver(prefix, "-k")
 
-# -- the MIDI devices by Tokvin's numbers: the loopback driver in Wine's place ----
+# -- the MIDI devices by Tokvin's numbers: the loopback driver as winmm's ------
+# (as tests/exe.cpp's LoopbackMidi makes it, in the program's registry view)
 drivers = os.path.join(prefix, "drive_c", "windows", "system32" if wide else "syswow64")
-shutil.copy(os.path.join(build, "winetkloop.drv"), os.path.join(drivers, "winealsa.drv"))
+shutil.copy(os.path.join(build, "winetkloop.drv"), drivers)
+subprocess.run([os.path.join(wine, "wine64", "wine") if wide else "wine", "reg", "add",
+                r"HKLM\Software\Classes\CLSID\{BCDE0395-E52F-467C-8E3D-C4579291692E}\InprocServer32",
+                "/ve", "/d", r"C:\windows\system32\winetkloop.drv", "/f", "/reg:" + ("64" if wide else "32")],
+               env=dict(env, WINEPREFIX=prefix), capture_output=True)
 for extra, want in (({}, "0 Tokvin Loopback   <- Tokvin's MIDIDevice"), ({"TKLOOP_NODEVICE": "1"}, "No MIDI output")):
     out = subprocess.run([os.path.join(wine, "launch.sh"), "--midi-devices", exe, exe, prefix],
-                         env=dict(env, WINEDLLOVERRIDES="winealsa.drv=n", **extra), capture_output=True, text=True)
+                         env=dict(env, **extra), capture_output=True, text=True)
     lines = out.stdout.strip().splitlines()
     check(out.returncode == 0 and lines == [l for l in lines if l.startswith(want)] and len(lines) == 1,
           "--midi-devices %s: %s" % (" ".join(extra), " | ".join(lines)))

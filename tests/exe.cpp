@@ -234,6 +234,39 @@ bool Installed::has(const std::wstring &name) const
     return GetFileAttributesW((dir + name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+static std::string SystemFile(const char *name)
+{
+    char sys[MAX_PATH];
+    GetSystemDirectoryA(sys, sizeof sys);
+    return std::string(sys) + "\\" + name;
+}
+
+// in HKCR as Wine registers it, in the program's own view (32 or 64 bits):
+// Wine does not merge HKCU's classes into it
+static void SetEnumeratorServer(const std::string &file)
+{
+    HKEY h;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{BCDE0395-E52F-467C-8E3D-C4579291692E}\\InprocServer32", 0,
+                      KEY_SET_VALUE, &h) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(file.c_str()),
+                   static_cast<DWORD>(file.size() + 1));
+    RegCloseKey(h);
+}
+
+LoopbackMidi::LoopbackMidi(const std::string &driver)
+{
+    const std::string installed = SystemFile("winetkloop.drv");
+    CopyFileA(driver.c_str(), installed.c_str(), FALSE);     // in use by a run still ending: there already
+    REQUIRE(GetFileAttributesA(installed.c_str()) != INVALID_FILE_ATTRIBUTES);
+    SetEnumeratorServer(installed);
+}
+
+LoopbackMidi::~LoopbackMidi()
+{
+    SetEnumeratorServer(SystemFile("mmdevapi.dll"));
+}
+
 std::string LoadedFrom(DWORD pid, const char *name)
 {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);

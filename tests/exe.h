@@ -92,6 +92,17 @@ struct DllOverrides {
     DllOverrides &operator=(const DllOverrides &) = delete;
 };
 
+// The loopback MIDI driver (tests/loopmidi) as winmm's driver for every
+// program started while in scope: copied into the system folder, where
+// winmm loads its drivers from, and registered as the server of the sound
+// system's device enumerator, which hands all else on to Wine's own.
+struct LoopbackMidi {
+    explicit LoopbackMidi(const std::string &driver);   // its file in the build
+    ~LoopbackMidi();
+    LoopbackMidi(const LoopbackMidi &) = delete;
+    LoopbackMidi &operator=(const LoopbackMidi &) = delete;
+};
+
 // Where a running process has the DLL 'name' from, lower case; empty if not loaded.
 std::string LoadedFrom(DWORD pid, const char *name);
 

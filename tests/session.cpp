@@ -62,15 +62,9 @@ Session::Session(const std::vector<std::string> &driverFlags, const std::wstring
     logPath_ = std::string(tmp) + "tkloop-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++run) + ".log";
     DeleteFileA(logPath_.c_str());
 
-    // Wine's winmm loads it as Windows loads drivers, from the system
-    // folder: the program keeps its own folder out of every DLL search
-    char sys[MAX_PATH];
-    GetSystemDirectoryA(sys, sizeof sys);
-    std::string driver = TokvinPath(), installed = std::string(sys) + "\\winetkloop.drv";
+    std::string driver = TokvinPath();
     driver.replace(driver.find_last_of('\\') + 1, std::string::npos, "winetkloop.drv");
-    CopyFileA(driver.c_str(), installed.c_str(), FALSE);     // in use by a run still ending: there already
-    REQUIRE(GetFileAttributesA(installed.c_str()) != INVALID_FILE_ATTRIBUTES);
-    SetWineValue("Software\\Wine\\Drivers", "Audio", "tkloop");
+    loopback_.reset(new LoopbackMidi(driver));
     SetWineValue("Software\\Wine\\Debug", "RelayInclude",
                  "winmm.sndPlaySoundA;kernel32.Beep;kernelbase.Beep;winmm.midiOutShortMsg;"
                  "winmm.timeBeginPeriod;winmm.timeEndPeriod;"
@@ -95,7 +89,6 @@ Session::~Session()
     delete app_;
     for (const char *f : kDriverFlags)
         SetEnvironmentVariableA(f, nullptr);
-    SetWineValue("Software\\Wine\\Drivers", "Audio", "");
     DeleteFileA(logPath_.c_str());
 }
 

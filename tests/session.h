@@ -7,6 +7,7 @@
 
 #include "exe.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ private:
     std::string tracePath_;
     long long traceStart_ = 0;
     Tokvin *app_ = nullptr;
+    std::unique_ptr<LoopbackMidi> loopback_;
 };
 
 // Sets the stored settings of Tokvin: Flags and Tempo.

@@ -5,8 +5,8 @@
 // program that fails to start is reported rather than crashed on.
 //
 // Environment: SOUND_EXE (default: the built tokvin.exe), SOUND_TEMPO,
-// SOUND_FLAGS (stored "Flags"), SOUND_SECONDS, SOUND_MIDI_DRIVER (a driver
-// that stands in for Wine's ALSA one during the run).
+// SOUND_FLAGS (stored "Flags"), SOUND_SECONDS, SOUND_MIDI_DRIVER (the
+// loopback MIDI driver, winmm's for the run).
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
@@ -24,28 +24,10 @@ static DWORD Setting(const char *name, DWORD fallback)
     return v ? std::strtoul(v, nullptr, 10) : fallback;
 }
 
-// Wine's winmm loads its MIDI driver, as Windows does, from the system
-// folder, and Tokvin keeps its own folder out of the search: the stand-in
-// takes the place of Wine's file there for the run.
-struct StandIn {
-    std::string file, saved;
-    explicit StandIn(const char *driver)
-    {
-        char sys[MAX_PATH];
-        GetSystemDirectoryA(sys, sizeof sys);
-        file = std::string(sys) + "\\winealsa.drv";
-        saved = file + ".wine";
-        if (GetFileAttributesA(saved.c_str()) == INVALID_FILE_ATTRIBUTES)   // not left by a killed run
-            REQUIRE(MoveFileA(file.c_str(), saved.c_str()));
-        REQUIRE(CopyFileA(driver, file.c_str(), FALSE));
-    }
-    ~StandIn() { MoveFileExA(saved.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING); }
-};
-
 TEST_CASE("a timed run of the click")
 {
     const char *driver = std::getenv("SOUND_MIDI_DRIVER");
-    std::unique_ptr<StandIn> standIn(driver ? new StandIn(driver) : nullptr);
+    std::unique_ptr<LoopbackMidi> loopback(driver ? new LoopbackMidi(driver) : nullptr);
     const char *exe = std::getenv("SOUND_EXE");
     const DWORD ms = Setting("SOUND_SECONDS", 10) * 1000;
     ClearSettings();

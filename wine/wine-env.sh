@@ -26,6 +26,10 @@ while :; do
     esac
 done
 prefix=$1; shift
+# Tests make files whose names no ANSI code page holds, and Wine writes
+# such names to Linux only in a UTF-8 locale (in "C", CopyFileW fails).
+# Every test run gets the same one, whatever the developer's own.
+[ -n "${user:-}" ] || { LC_ALL=C.UTF-8; export LC_ALL; }
 
 fail() {
     echo "wine-env: $*" >&2

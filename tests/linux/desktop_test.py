@@ -70,7 +70,12 @@ entry = os.path.join(home, ".local", "share", "applications", "org.tokvin.Tokvin
 valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
 check(valid.returncode == 0 and not valid.stdout.strip(), "desktop-file-validate accepts the entry " + valid.stdout)
 meta = os.path.join(home, ".local", "share", "metainfo", "org.tokvin.Tokvin.metainfo.xml")
-valid = subprocess.run(["appstreamcli", "validate", "--no-net", meta], capture_output=True, text=True)
+# Tokvin has no web page yet: AppStream 1.0 (Debian 13) warns of that, and
+# earlier ones know no such check to be told of
+valid = subprocess.run(["appstreamcli", "validate", "--no-net", "--override=url-homepage-missing=info", meta],
+                       capture_output=True, text=True)
+if "not recognized" in valid.stderr:
+    valid = subprocess.run(["appstreamcli", "validate", "--no-net", meta], capture_output=True, text=True)
 check(valid.returncode == 0, "appstreamcli validate passes the software centres' entry " + valid.stdout[-300:])
 
 app, win, seconds = start()
