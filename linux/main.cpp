@@ -89,8 +89,14 @@ int main(int argc, char **argv)
     /* A window of text and a few controls draws as fast with cairo as with
        OpenGL, and starts without setting up a GL context first: with the
        software OpenGL of a machine without a graphics driver that alone
-       takes a third of a second. The user's own choice stays. */
-    g_setenv("GSK_RENDERER", "cairo", FALSE);
+       takes a third of a second. The user's own choice stays. GTK 4.16 and
+       later set OpenGL up at the start whatever renders, and Mesa then
+       writes a shader cache of some 100 files into a new user's home:
+       GDK_DISABLE spares that (earlier GTKs neither know it nor need it). */
+    if (!g_getenv("GSK_RENDERER")) {
+        g_setenv("GSK_RENDERER", "cairo", TRUE);
+        g_setenv("GDK_DISABLE", "gl", FALSE);
+    }
 
     /* two starts give two windows, as on Windows */
     app = gtk_application_new("org.tokvin.Tokvin", G_APPLICATION_NON_UNIQUE);

@@ -5,9 +5,11 @@
 # on a virtual display, expecting its window. Says what apt added and how
 # soon the window showed. Then, with the tools for it added, the window as
 # a screen reader reads it on Debian 13's GTK, and the software centres'
-# entry checked by its AppStream. Needs root.
+# entry checked by its AppStream. Last, the commit cloned into a second
+# root and the README's sudo make deps-test and make test run there by a
+# developer (about 20 minutes more). Needs root.
 #
-#   debian13.sh ROOTDIR PACKAGE.deb
+#   debian13.sh ROOTDIR PACKAGE.deb     (the developer's root: ROOTDIR-developer)
 set -eu
 root=$1
 deb=$(readlink -f "$2")
@@ -15,26 +17,31 @@ src=$(cd "$(dirname "$0")/.." && pwd)
 TOOLS="python3-gi gir1.2-atspi-2.0 at-spi2-core dbus xvfb xauth xdotool appstream"
 [ "$(id -u)" -eq 0 ] || { echo "debian13.sh: needs root (debootstrap, chroot)" >&2; exit 1; }
 
-if [ ! -x "$root/usr/bin/apt-get" ]; then
-    echo "Making a minimal Debian 13 root in $root (about a minute) ..."
-    rm -rf "$root.new"
-    debootstrap --variant=minbase trixie "$root.new" http://deb.debian.org/debian > "$root.log" 2>&1 ||
-        { tail -n 20 "$root.log" >&2; exit 1; }
-    mv "$root.new" "$root"
-fi
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-
+# A minimal Debian 13 in DIR, made once and kept, with this machine's
+# /proc, /sys, /dev (and more, as given) inside it until the script ends.
 mounted=
 cleanup() {
-    for m in $mounted; do umount -l "$root/$m" 2>/dev/null || true; done
+    for m in $mounted; do umount -l "$m" 2>/dev/null || true; done
 }
 trap cleanup EXIT
-for m in proc sys dev dev/pts tmp/.X11-unix; do
-    mkdir -p "$root/$m" "/$m"
-    mount --bind "/$m" "$root/$m"
-    mounted="$m $mounted"
-done
-mount -t tmpfs tmpfs "$root/dev/shm" && mounted="dev/shm $mounted"
+enter() {   # enter DIR [EXTRA-MOUNT...]
+    dir=$1; shift
+    if [ ! -x "$dir/usr/bin/apt-get" ]; then
+        echo "Making a minimal Debian 13 root in $dir (about a minute) ..."
+        rm -rf "$dir.new"
+        debootstrap --variant=minbase trixie "$dir.new" http://deb.debian.org/debian > "$dir.log" 2>&1 ||
+            { tail -n 20 "$dir.log" >&2; exit 1; }
+        mv "$dir.new" "$dir"
+    fi
+    cp /etc/resolv.conf "$dir/etc/resolv.conf"
+    for m in proc sys dev dev/pts "$@"; do
+        mkdir -p "$dir/$m" "/$m"
+        mount --bind "/$m" "$dir/$m"
+        mounted="$dir/$m $mounted"
+    done
+    mount -t tmpfs tmpfs "$dir/dev/shm" && mounted="$dir/dev/shm $mounted"
+}
+enter "$root" tmp/.X11-unix
 
 echo "Debian 13: $(cat "$root/etc/debian_version")"
 chroot "$root" apt-get update -qq
@@ -87,6 +94,37 @@ chroot "$root" setpriv --reuid=newcomer --regid=newcomer --init-groups \
 grep -v -e '^dbus-daemon' -e '^SpiRegistry' "$root/tmp/a11y.log" || true
 echo "AppStream $(chroot "$root" appstreamcli --version | sed -n 's/.*version: //p'):"
 # Tokvin has no web page yet: AppStream 1.0 warns of that, and only of that
+status=0
 chroot "$root" appstreamcli validate --no-net --override=url-homepage-missing=info \
-    /usr/share/metainfo/org.tokvin.Tokvin.metainfo.xml
-[ "$read" -eq 0 ]
+    /usr/share/metainfo/org.tokvin.Tokvin.metainfo.xml || status=1
+[ "$read" -eq 0 ] || status=1
+
+# A developer's path, in a Debian 13 root of its own, since what it
+# installs would spoil the first one's for a new user: this commit cloned
+# into it, and the README's commands run there by a user in group sudo,
+# every test of both editions under Debian 13's Wine. Its virtual displays
+# are its own.
+dev=$root-developer
+enter "$dev"
+chroot "$dev" apt-get update -qq
+chroot "$dev" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    git make sudo ca-certificates > "$dev/tmp/apt.log" 2>&1 || { tail -n 20 "$dev/tmp/apt.log" >&2; exit 1; }
+chroot "$dev" sh -c 'id developer >/dev/null 2>&1 || useradd -m -G sudo developer'
+echo 'developer ALL=(ALL) NOPASSWD: ALL' > "$dev/etc/sudoers.d/developer"
+chmod 440 "$dev/etc/sudoers.d/developer"
+commit=$(git -C "$src" rev-parse HEAD)
+rm -rf "$dev/home/developer/tokvin"
+git clone -q "$src" "$dev/home/developer/tokvin" && git -C "$dev/home/developer/tokvin" checkout -q "$commit"
+chroot "$dev" chown -R developer:developer /home/developer/tokvin
+echo "make test on Debian 13 as a developer, commit $(echo "$commit" | cut -c1-12) (about 20 minutes) ..."
+began=$(date +%s) verdict=ok
+chroot "$dev" setpriv --reuid=developer --regid=developer --init-groups \
+    env -i HOME=/home/developer USER=developer LOGNAME=developer PATH=/usr/local/bin:/usr/bin:/bin \
+    sh -c 'cd ~/tokvin && sudo make deps-test && make test' > "$dev/tmp/make-test.log" 2>&1 || verdict=FAILED
+took=$(( $(date +%s) - began ))
+grep -E "tests passed|^Tested|passed\.|^FAILED" "$dev/tmp/make-test.log" | sed 's/^/        /'
+echo "$verdict  sudo make deps-test and make test on Debian 13: $((took / 60)) min $((took % 60)) s" \
+     "(the log: $dev/tmp/make-test.log)"
+echo "The Debian 13 roots stay in $root and $dev for the next run; make clean removes them."
+[ "$verdict" = ok ] || status=1
+exit "$status"

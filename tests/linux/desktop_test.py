@@ -118,6 +118,8 @@ theirs = [f for f in left if re.match(r"(\.cache/|\.dbus/session-bus/)", f) and 
 check(out.returncode == 0 and sorted(set(left) - set(theirs)) == [".config/tokvin/tokvin.conf"],
       "uninstalled: the settings alone are left of Tokvin's: %s, beside the libraries' %s" % (
           sorted(set(left) - set(theirs)), theirs))
+check("GSK_RENDERER" in env or not [f for f in theirs if "mesa" in f],
+      "no OpenGL set up with the cairo renderer: no Mesa shader cache")
 subprocess.run([install, "uninstall"], env=dict(env, PURGE="1"), capture_output=True)
 check(not os.path.exists(conf), "PURGE=1: the settings gone too")
 
