@@ -60,10 +60,16 @@ static IMMDeviceEnumerator *s_Wine;
 static ULONG WINAPI Static_AddRef(void *self) { (void)self; return 1; }
 static ULONG WINAPI Static_Release(void *self) { (void)self; return 1; }
 
+/* QueryInterface of an object with one interface */
+static HRESULT Only(void *self, REFIID iid, REFIID own, void **out)
+{
+    *out = IsEqualIID(iid, &IID_IUnknown) || IsEqualIID(iid, own) ? self : NULL;
+    return *out ? S_OK : E_NOINTERFACE;
+}
+
 static HRESULT WINAPI Store_QueryInterface(IPropertyStore *self, REFIID iid, void **out)
 {
-    *out = IsEqualIID(iid, &IID_IUnknown) || IsEqualIID(iid, &IID_IPropertyStore) ? self : NULL;
-    return *out ? S_OK : E_NOINTERFACE;
+    return Only(self, iid, &IID_IPropertyStore, out);
 }
 static HRESULT WINAPI Store_GetCount(IPropertyStore *self, DWORD *n) { (void)self; *n = 0; return S_OK; }
 static HRESULT WINAPI Store_GetAt(IPropertyStore *self, DWORD i, PROPERTYKEY *key)
@@ -97,8 +103,7 @@ static IPropertyStore s_Store = {&s_StoreVtbl};
 
 static HRESULT WINAPI Info_QueryInterface(IMMDevice *self, REFIID iid, void **out)
 {
-    *out = IsEqualIID(iid, &IID_IUnknown) || IsEqualIID(iid, &IID_IMMDevice) ? self : NULL;
-    return *out ? S_OK : E_NOINTERFACE;
+    return Only(self, iid, &IID_IMMDevice, out);
 }
 static HRESULT WINAPI Info_Activate(IMMDevice *self, REFIID iid, DWORD ctx, PROPVARIANT *params, void **out)
 {
@@ -121,8 +126,7 @@ static IMMDevice s_Info = {&s_InfoVtbl};
 
 static HRESULT WINAPI Enum_QueryInterface(IMMDeviceEnumerator *self, REFIID iid, void **out)
 {
-    *out = IsEqualIID(iid, &IID_IUnknown) || IsEqualIID(iid, &IID_IMMDeviceEnumerator) ? self : NULL;
-    return *out ? S_OK : E_NOINTERFACE;
+    return Only(self, iid, &IID_IMMDeviceEnumerator, out);
 }
 static HRESULT WINAPI Enum_EnumAudioEndpoints(IMMDeviceEnumerator *self, EDataFlow flow, DWORD mask,
                                               IMMDeviceCollection **out)
@@ -162,8 +166,7 @@ static IMMDeviceEnumerator s_Enum = {&s_EnumVtbl};
 
 static HRESULT WINAPI Factory_QueryInterface(IClassFactory *self, REFIID iid, void **out)
 {
-    *out = IsEqualIID(iid, &IID_IUnknown) || IsEqualIID(iid, &IID_IClassFactory) ? self : NULL;
-    return *out ? S_OK : E_NOINTERFACE;
+    return Only(self, iid, &IID_IClassFactory, out);
 }
 /* Wine's own enumerator, from Wine's own mmdevapi.dll */
 static HRESULT WINAPI Factory_CreateInstance(IClassFactory *self, IUnknown *outer, REFIID iid, void **out)
