@@ -507,8 +507,12 @@ def native_main(server, seconds):
     at, dev = grid(x, 298)
     check(first is not None and first < 1.0, "native PulseAudio restarted: the click heard again %s s after its return"
           % ("%.2f" % first if at else "never"))
+    # the grid from the second click heard: Tokvin goes on where its clock
+    # stands, so the first may be the tail of a click begun in the gap
+    if len(at) > 1:
+        at, dev = grid(x[at[1] - 100:], 298)
     check(len(at) > 3 and max(abs(d) for d in dev) <= 1, "native PulseAudio restarted: the clicks after it on "
-          "their grid (worst %s frames)" % (max((abs(d) for d in dev), default=None)))
+          "their grid (worst %s frames: %s)" % (max((abs(d) for d in dev), default=None), dev))
     server.stop()
     return summary()
 

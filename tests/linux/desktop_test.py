@@ -59,7 +59,8 @@ def start():
     """The entry's Exec line, as the menu runs it; the seconds to its window."""
     line = re.search(r"^Exec=(.*)$", open(entry).read(), re.M).group(1)
     began = time.monotonic()
-    app = subprocess.Popen(shlex.split(line.replace("\\\\", "\\")), env=env, stderr=subprocess.DEVNULL)
+    app = subprocess.Popen(shlex.split(line.replace("\\\\", "\\")), env=env,
+                           stderr=open(os.path.join(work, "stderr"), "w"))
     win = window(" BPM - Tokvin")
     return app, win, time.monotonic() - began
 
@@ -80,7 +81,10 @@ check(valid.returncode == 0, "appstreamcli validate passes the software centres'
 
 app, win, seconds = start()
 print("a new user's first start from the menu entry: the window after %.2f s" % seconds)
-check(win is not None, "the entry starts Tokvin: 120 BPM - Tokvin 0.99")
+check(win is not None, "the entry starts Tokvin: 120 BPM - Tokvin 0.99" +
+      ("" if win else " (exit %s, it said: %s)" % (app.poll(), open(os.path.join(work, "stderr")).read()[-500:])))
+if win is None:
+    sys.exit(summary())
 check(not alone(app), "Tokvin alone, no Wine or other process beside it: " + alone(app))
 subprocess.run(["xdotool", "windowfocus", "--sync", win, "key", "Up"], timeout=30)
 check(window("^121 BPM - Tokvin") is not None, "Up in the tempo field: 121")
@@ -149,10 +153,12 @@ auth = os.path.join(other, "Xauthority")
 shutil.copy(os.environ["XAUTHORITY"], auth)
 if person:
     subprocess.run(["chown", "-R", "nobody:nogroup", their, auth])
+said = os.path.join(other, "stderr")
 app = subprocess.Popen(person + [os.path.join(other, "root", "usr", "bin", "tokvin")],
-                       env=dict(env, HOME=their, XAUTHORITY=auth), stderr=subprocess.DEVNULL)
+                       env=dict(env, HOME=their, XAUTHORITY=auth), stderr=open(said, "w"))
 win = window("^120 BPM - Tokvin")
-check(win is not None, "the package's tokvin shows its window to another person")
+check(win is not None, "the package's tokvin shows its window to another person" +
+      ("" if win else " (exit %s, it said: %s)" % (app.poll(), open(said).read()[-500:])))
 check(not alone(app), "no Wine or other process beside it: " + alone(app))
 if win:
     subprocess.run([xclose, win])
