@@ -6,8 +6,8 @@
 # soon the window showed. Then, with the tools for it added, the window as
 # a screen reader reads it on Debian 13's GTK, and the software centres'
 # entry checked by its AppStream. Last, the commit cloned into a second
-# root and the README's sudo make deps-test and make test run there by a
-# developer (about 20 minutes more). Needs root.
+# root and the README's make run and make test run there by a developer
+# (about 20 minutes more). Needs root.
 #
 #   debian13.sh ROOTDIR PACKAGE.deb     (the developer's root: ROOTDIR-developer)
 set -eu
@@ -101,8 +101,9 @@ chroot "$root" appstreamcli validate --no-net --override=url-homepage-missing=in
 
 # A developer's path, in a Debian 13 root of its own, since what it
 # installs would spoil the first one's for a new user: this commit cloned
-# into it, and the README's commands run there by a user in group sudo,
-# every test of both editions under Debian 13's Wine. Its virtual displays
+# into it, and the README's commands run there by a user in group sudo:
+# sudo make deps-linux, make run (a picture, with no display), sudo make
+# deps-test and make test, every test of both editions under Wine 10. Its virtual displays
 # are its own.
 dev=$root-developer
 enter "$dev"
@@ -120,10 +121,11 @@ echo "make test on Debian 13 as a developer, commit $(echo "$commit" | cut -c1-1
 began=$(date +%s) verdict=ok
 chroot "$dev" setpriv --reuid=developer --regid=developer --init-groups \
     env -i HOME=/home/developer USER=developer LOGNAME=developer PATH=/usr/local/bin:/usr/bin:/bin \
-    sh -c 'cd ~/tokvin && sudo make deps-test && make test' > "$dev/tmp/make-test.log" 2>&1 || verdict=FAILED
+    sh -c 'cd ~/tokvin && sudo make deps-linux && make run && sudo make deps-test && make test' \
+    > "$dev/tmp/make-test.log" 2>&1 || verdict=FAILED
 took=$(( $(date +%s) - began ))
-grep -E "tests passed|^Tested|passed\.|^FAILED" "$dev/tmp/make-test.log" | sed 's/^/        /'
-echo "$verdict  sudo make deps-test and make test on Debian 13: $((took / 60)) min $((took % 60)) s" \
+grep -E "^No display|tests passed|^Tested|passed\.|^FAILED" "$dev/tmp/make-test.log" | sed 's/^/        /'
+echo "$verdict  the README's make run and make test on Debian 13: $((took / 60)) min $((took % 60)) s" \
      "(the log: $dev/tmp/make-test.log)"
 echo "The Debian 13 roots stay in $root and $dev for the next run; make clean removes them."
 [ "$verdict" = ok ] || status=1
