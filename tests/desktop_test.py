@@ -118,6 +118,20 @@ def alt_f4(window):
     subprocess.run(["xdotool", "key", "alt+F4"])
 
 
+def press(window, key, done, seconds=60):
+    """The key to the window until done() says it arrived: in a prefix
+    still starting (the first time, on a cold machine) one can go nowhere.
+    Sent only while the window takes the focus, so never to another."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if focus(window):
+            subprocess.run(["xdotool", "key", key])
+        value = wait_for(done, 10)
+        if value:
+            return value
+    return None
+
+
 def close(proc, window, prefix):
     alt_f4(window)
     try:
@@ -133,17 +147,14 @@ both = two_windows()
 check(both is not None, "two starts at once on a fresh prefix: both windows show")
 if both:
     # whichever start it belongs to, that one ends; the other goes on
-    alt_f4(both[1])
-    ended = wait_for(lambda: [p for p in (run, second) if p.poll() is not None], 60)
+    ended = press(both[1], "alt+F4", lambda: [p for p in (run, second) if p.poll() is not None])
     check(ended is not None and len(ended) == 1 and ended[0].returncode == 0, "one of them closed again")
     if ended and ended[0] is run:
         run = second
 main = wait_for(lambda: windows(" BPM - Tokvin"), 20)
 check(main is not None, "the launcher shows Tokvin's window")
 if main:
-    focus(main[0])
-    subprocess.run(["xdotool", "key", "F1"])
-    viewer = wait_for(lambda: windows("Wine Help"), 30)
+    viewer = press(main[0], "F1", lambda: windows("Wine Help"))
     check(viewer is not None, "F1 opens the help viewer")
     if viewer:
         words = ["Notenwert", "Millisekunden", "Viertelnote"]
