@@ -54,7 +54,7 @@ if [ -n "$$missing" ]; then \
   fi; \
   echo "Installing:" $$missing; \
   case "$$missing" in *:i386*) dpkg --add-architecture i386 ;; esac; \
-  apt-get update -qq && \
+  for try in 1 2 3; do apt-get update -qq && break; sleep 30; done; \
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 fi
 endef
