@@ -114,7 +114,7 @@ test: deps-test build-linux build
 # (about twelve minutes). The 32-bit program where it runs.
 bench: deps-test build-linux build
 	@echo "Benchmark of the native Linux edition"
-	@xvfb-run -a -s "-screen 0 1024x768x24" \
+	@xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
 	  python3 tests/sound_test.py $(BUILD)/linux --native $(BUILD)/linux/tokvin \
 	    $(BUILD)/linux/tests/linux/libfakeseq.so --bench $(BENCH_SECONDS)
 	@echo

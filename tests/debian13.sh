@@ -57,7 +57,7 @@ if chroot "$root" dpkg -l 2>/dev/null | grep -q '^ii  wine'; then
 fi
 
 chroot "$root" sh -c 'id newcomer >/dev/null 2>&1 || useradd -m newcomer'
-xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" sh -c '
     root=$0
     cp "$XAUTHORITY" "$root/tmp/xauth" && chmod 644 "$root/tmp/xauth"
     began=$(date +%s%N)

@@ -39,7 +39,7 @@ fail() {
 if [ -z "${DISPLAY:-}" ]; then
     TOKVIN_XVFB=1; export TOKVIN_XVFB
     # shellcheck disable=SC2086
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" $opts "$prefix" "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" $opts "$prefix" "$@"
 fi
 
 mkdir -p "$prefix"

@@ -21,7 +21,7 @@ import time
 
 if "TOKVIN_A11Y_BUS" not in os.environ:
     os.environ["TOKVIN_A11Y_BUS"] = "1"
-    os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "dbus-run-session", "--",
+    os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24 -noreset", "dbus-run-session", "--",
                            sys.executable] + sys.argv)
 
 sys.path.insert(0, os.path.join(sys.argv[1], "tests"))
