@@ -146,7 +146,7 @@ deb: deps-deb
 # The release check on Debian 13: a minimal root (cached in build/), the
 # package installed into it with apt, Tokvin started there by a new user;
 # then this commit's make test there, as a developer runs it, in a second
-# root (build/debian13-developer). About 25 minutes; .ci/run leaves it out.
+# root (build/debian13-developer). About 15 minutes; .ci/run leaves it out.
 test-debian13: deps-deb
 	$(call need,$(D13_PACKAGES))
 	@tools/mkdeb.sh $(BUILD) dist >/dev/null

@@ -7,7 +7,7 @@
 # a screen reader reads it on Debian 13's GTK, and the software centres'
 # entry checked by its AppStream. Last, the commit cloned into a second
 # root and the README's make run and make test run there by a developer
-# (about 20 minutes more). Needs root.
+# (about 13 minutes more). Needs root.
 #
 #   debian13.sh ROOTDIR PACKAGE.deb     (the developer's root: ROOTDIR-developer)
 set -eu
@@ -117,7 +117,7 @@ commit=$(git -C "$src" rev-parse HEAD)
 rm -rf "$dev/home/developer/tokvin"
 git clone -q "$src" "$dev/home/developer/tokvin" && git -C "$dev/home/developer/tokvin" checkout -q "$commit"
 chroot "$dev" chown -R developer:developer /home/developer/tokvin
-echo "make test on Debian 13 as a developer, commit $(echo "$commit" | cut -c1-12) (about 20 minutes) ..."
+echo "make test on Debian 13 as a developer, commit $(echo "$commit" | cut -c1-12) (about 13 minutes) ..."
 began=$(date +%s) verdict=ok
 chroot "$dev" setpriv --reuid=developer --regid=developer --init-groups \
     env -i HOME=/home/developer USER=developer LOGNAME=developer PATH=/usr/local/bin:/usr/bin:/bin \
