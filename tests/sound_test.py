@@ -17,12 +17,14 @@ Runs inside wine/wine-env.sh (WINEPREFIX, a display, a wineserver).
 
 With --native PROGRAM, the native Linux edition instead, on the test's
 display, through its own stream at the sample's rate (44.1 kHz, nothing
-resampled): every beat heard once and each within one frame of its place
-on the grid, round(n x 44100 x 60 / tempo) from the first, the first click
-whole; Beep a tone near 2160 Hz; MIDI chosen (the sequencer's test double
-preloaded, FAKESEQ), silence. A run in which the server underran may be
-repeated once. With --bench: the worst deviation, the drift and Tokvin's
-share of a core while clicking and idle.
+resampled), on PulseAudio and, where it is installed, PipeWire: every beat
+heard once and each within one frame of its place on the grid,
+round(n x 44100 x 60 / tempo) from the first, the first click whole; on
+PulseAudio also Beep, a tone near 2160 Hz; MIDI chosen (the sequencer's
+test double preloaded, FAKESEQ), silence; the server restarted, the click
+back within a second. With --bench: idle and loaded, the worst deviation,
+the drift, the underruns and Tokvin's share of a core while clicking and
+idle.
 
 usage: sound_test.py BUILDDIR [--native PROGRAM [FAKESEQ]] [--bench [SECONDS]]
 """
@@ -177,39 +179,34 @@ def native_run(server, tempo, flags, seconds, extra_env=None, during=None):
     return int(ran)
 
 
-def record(server, name, *run_args, run=None, copies=1, **run_kw):
+def record(server, name, *run_args, run=None, **run_kw):
     """Records the sink's monitor during one run (or during run()):
-    (samples, click ms); with copies, that many recorders at once, all their
-    recordings in record.copies."""
-    paths = [os.path.join(work, "%s-%d.raw" % (name, i)) for i in range(copies)]
+    (samples, click ms)."""
+    path = os.path.join(work, name + ".raw")
     # A recorder at the default latency makes the null sink run with a long
     # buffer, and Wine's short click streams are dropped before they play.
-    # At real-time priority where it may: a recorder that underruns would
-    # shift the recording, not Tokvin.
-    rt = ["chrt", "-f", "70"] if os.getuid() == 0 else []
-    outs = [open(path, "wb") for path in paths]
-    recs = [subprocess.Popen(rt + ["parec", "-d", "tokvin.monitor", "--rate=%d" % RATE, "--channels=1",
-                                   "--format=s16le", "--raw"], env=dict(server.env, PULSE_LATENCY_MSEC="10"),
-                             stdout=out) for out in outs]
-    try:
-        wait_for(lambda: all(os.path.getsize(path) > 0 for path in paths), 20, "the recorder")
-        ran = run() if run else (native_run if native else wine_run)(server, *run_args, **run_kw)
-        # the last click has its 85 ms to reach the sink: record on for
-        # half a second (16-bit samples: RATE bytes)
-        end = os.path.getsize(paths[0]) + RATE
-        wait_for(lambda: os.path.getsize(paths[0]) >= end, 20, "the end of the recording")
-        record.stopped = time.monotonic()
-    finally:
-        for rec, out in zip(recs, outs):
+    with open(path, "wb") as out:
+        # at real-time priority where it may: a recorder that underruns
+        # would shift the recording, not Tokvin
+        rt = ["chrt", "-f", "70"] if os.getuid() == 0 else []
+        rec = subprocess.Popen(rt + ["parec", "-d", "tokvin.monitor", "--rate=%d" % RATE, "--channels=1",
+                                     "--format=s16le", "--raw"],
+                               env=dict(server.env, PULSE_LATENCY_MSEC="10"), stdout=out)
+        try:
+            wait_for(lambda: os.path.getsize(path) > 0, 20, "the recorder")
+            ran = run() if run else (native_run if native else wine_run)(server, *run_args, **run_kw)
+            # the last click has its 85 ms to reach the sink: record on for
+            # half a second (16-bit samples: RATE bytes)
+            end = os.path.getsize(path) + RATE
+            wait_for(lambda: os.path.getsize(path) >= end, 20, "the end of the recording")
+            record.stopped = time.monotonic()
+        finally:
             rec.terminate()
             rec.wait(20)
-            out.close()
-    record.copies = []
-    for path in paths:
-        record.copies.append(array.array("h"))
-        with open(path, "rb") as f:
-            record.copies[-1].frombytes(f.read())
-    return record.copies[0], ran
+    samples = array.array("h")
+    with open(path, "rb") as f:
+        samples.frombytes(f.read())
+    return samples, ran
 
 
 def onsets(x, period_ms):
@@ -367,16 +364,6 @@ def grid(x, tempo):
     return at, [a - at[0] - (2 * n * 2646000 + tempo) // (2 * tempo) for n, a in enumerate(at)]
 
 
-def grid_of(copies, tempo):
-    """grid() of the first of several recordings of one run, each click's
-    distance the median of theirs: PipeWire's recorders, loaded, gain or
-    lose part of a quantum now and then, mostly each at its own moment,
-    where a shift of Tokvin's own would be in every recording."""
-    grids = [grid(x, tempo) for x in copies]
-    n = min(len(at) for at, _ in grids)
-    return grids[0][0][:n], [sorted(dev[i] for _, dev in grids)[len(grids) // 2] for i in range(n)]
-
-
 def busy(n):
     """n busy loops, one a core, for a loaded machine"""
     return [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(n)]
@@ -439,31 +426,31 @@ def native_main(server, seconds):
     fakeseq = "" if fakeseq.startswith("--") else fakeseq
     tpl = template()
     rows = []
-    # PipeWire's recordings shift by parts of a quantum now and then, in
-    # several recorders at once and in each on its own, with no underrun of
-    # Tokvin's reported: its figures are make bench's until a recording can
-    # be trusted
-    kinds = ["PulseAudio"] + (["PipeWire"] if bench and all(shutil.which(p) for p in PIPEWIRE) else [])
-    if bench and len(kinds) == 1:
+    kinds = ["PulseAudio"] + (["PipeWire"] if all(shutil.which(p) for p in PIPEWIRE) else [])
+    if len(kinds) == 1:
         print("skipped: PipeWire (%s) is not installed" % ", ".join(PIPEWIRE))
     for kind in kinds:
         if kind != server.kind:
             server.stop()
             server = Server(kind)
+        # loaded, PipeWire also in the cycles of 128 and 1024 frames another
+        # program may hold its graph to (0: the graph's own, the recorder's)
+        runs = ((0, 0), (2, 0)) + (((2, 128), (2, 1024)) if kind == "PipeWire" else ((2, 0), (2, 0)))
         for tempo in (120, 298):
-            for load in ((0, 2, 2, 2) if bench else (0,)):
+            for load, quantum in (runs if bench else ((0, 0),)):
+                if kind == "PipeWire":
+                    subprocess.run(["pw-metadata", "-n", "settings", "0", "clock.force-quantum", str(quantum)],
+                                   env=server.env, capture_output=True, check=True)
                 loops = busy(load)
                 try:
-                    x, ran = record(server, "native-%d" % tempo, tempo, 0, seconds,
-                                    copies=3 if kind == "PipeWire" else 1)
+                    x, ran = record(server, "native-%d" % tempo, tempo, 0, seconds)
                 finally:
                     for loop in loops:
                         loop.kill()
-                at, dev = grid_of(record.copies, tempo)
+                at, dev = grid(x, tempo)
                 worst = max((abs(d) for d in dev), default=None)
-                each = "/".join(str(max((abs(d) for d in grid(x, tempo)[1]), default="-")) for x in record.copies)
-                rows.append((kind, tempo, load, len(at), int((ran - 100) // (60000 / tempo)) + 1, worst, each,
-                             dev[-1] if dev else None, native_run.underruns) + native_run.cpu)
+                rows.append((kind, tempo, load, quantum or "-", len(at), int((ran - 100) // (60000 / tempo)) + 1,
+                             worst, dev[-1] if dev else None, native_run.underruns) + native_run.cpu)
                 if bench:
                     continue
                 name = "native %s %d BPM" % (kind, tempo)
@@ -477,13 +464,13 @@ def native_main(server, seconds):
                       % (name, ", ".join("%.3f" % v for v in like[:3])))
     if bench:
         print("The native Tokvin into a null sink at 44.1 kHz, %d s per run, with 0 or 2 busy loops" % seconds)
-        print("  (on PipeWire three recorders at once: worst frames is their median's, each recorder's beside it)")
-        print("  server     BPM  loops | clicks  beats due  worst frames  each recorder  drift  underruns"
+        print("  (quantum: PipeWire's graph held to that many frames a cycle; - its own)")
+        print("  server     BPM  loops  quantum | clicks  beats due  worst frames  drift  underruns"
               "  CPU clicking  CPU idle")
-        for kind, tempo, load, clicks, due, worst, each, drift, under, clicking, idle in rows:
-            print("  %-10s %3d  %5d | %6d  %9d  %12s  %13s  %5s  %9d  %11.2f%%  %7.2f%%"
-                  % (kind, tempo, load, clicks, due, worst, each, drift, under, 100 * clicking, 100 * idle))
-        on = [r for r in rows if r[5] is not None and r[5] <= 1]
+        for kind, tempo, load, quantum, clicks, due, worst, drift, under, clicking, idle in rows:
+            print("  %-10s %3d  %5d  %7s | %6d  %9d  %12s  %5s  %9d  %11.2f%%  %7.2f%%"
+                  % (kind, tempo, load, quantum, clicks, due, worst, drift, under, 100 * clicking, 100 * idle))
+        on = [r for r in rows if r[6] is not None and r[6] <= 1]
         print("  on the grid: %d of %d runs" % (len(on), len(rows)))
         print("  targets: every click within 1 frame, no drift, under 2 % of a core clicking, 0 % idle")
         if fakeseq:
