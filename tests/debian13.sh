@@ -127,6 +127,23 @@ took=$(( $(date +%s) - began ))
 grep -E "^No display|tests passed|^Tested|passed\.|^FAILED" "$dev/tmp/make-test.log" | sed 's/^/        /'
 echo "$verdict  the README's make run and make test on Debian 13: $((took / 60)) min $((took % 60)) s" \
      "(the log: $dev/tmp/make-test.log)"
+# PipeWire 1.4 beside PulseAudio, as CI installs it, for the native
+# click's recordings on both; removed again, so that the root stays a
+# developer's for the next run
+echo "The native click on Debian 13's PipeWire ..."
+pw="pipewire wireplumber pipewire-pulse" said=FAILED
+if chroot "$dev" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $pw > "$dev/tmp/apt.log" 2>&1; then
+    chroot "$dev" setpriv --reuid=developer --regid=developer --init-groups \
+        env -i HOME=/home/developer USER=developer LOGNAME=developer PATH=/usr/local/bin:/usr/bin:/bin \
+        sh -c 'cd ~/tokvin && pipewire --version | head -n 2 && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+               ctest --preset linux -R "^sound\$" -V' > "$dev/tmp/pipewire.log" 2>&1 && said=ok
+    grep -E "^Compiled with|PipeWire" "$dev/tmp/pipewire.log" | sed 's/^/        /'
+else
+    tail -n 20 "$dev/tmp/apt.log" >&2
+fi
+chroot "$dev" apt-get purge -y -qq $pw >/dev/null 2>&1 && chroot "$dev" apt-get autoremove -y -qq --purge >/dev/null 2>&1
+echo "$said  the native click on PipeWire (the log: $dev/tmp/pipewire.log)"
+[ "$said" = ok ] || status=1
 echo "The Debian 13 roots stay in $root and $dev for the next run; make clean removes them."
 [ "$verdict" = ok ] || status=1
 exit "$status"
