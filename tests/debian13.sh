@@ -118,10 +118,13 @@ rm -rf "$dev/home/developer/tokvin"
 git clone -q "$src" "$dev/home/developer/tokvin" && git -C "$dev/home/developer/tokvin" checkout -q "$commit"
 chroot "$dev" chown -R developer:developer /home/developer/tokvin
 echo "make test on Debian 13 as a developer, commit $(echo "$commit" | cut -c1-12) (about 13 minutes) ..."
+as_developer() {   # as_developer COMMAND: in the clone, with a login's bare environment
+    chroot "$dev" setpriv --reuid=developer --regid=developer --init-groups \
+        env -i HOME=/home/developer USER=developer LOGNAME=developer PATH=/usr/local/bin:/usr/bin:/bin \
+        sh -c "cd ~/tokvin && $1"
+}
 began=$(date +%s) verdict=ok
-chroot "$dev" setpriv --reuid=developer --regid=developer --init-groups \
-    env -i HOME=/home/developer USER=developer LOGNAME=developer PATH=/usr/local/bin:/usr/bin:/bin \
-    sh -c 'cd ~/tokvin && sudo make deps-linux && make run && sudo make deps-test && make test' \
+as_developer 'sudo make deps-linux && make run && sudo make deps-test && make test' \
     > "$dev/tmp/make-test.log" 2>&1 || verdict=FAILED
 took=$(( $(date +%s) - began ))
 grep -E "^No display|tests passed|^Tested|passed\.|^FAILED" "$dev/tmp/make-test.log" | sed 's/^/        /'
@@ -133,10 +136,9 @@ echo "$verdict  the README's make run and make test on Debian 13: $((took / 60))
 echo "The native click on Debian 13's PipeWire ..."
 pw="pipewire wireplumber pipewire-pulse" said=FAILED
 if chroot "$dev" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $pw > "$dev/tmp/apt.log" 2>&1; then
-    chroot "$dev" setpriv --reuid=developer --regid=developer --init-groups \
-        env -i HOME=/home/developer USER=developer LOGNAME=developer PATH=/usr/local/bin:/usr/bin:/bin \
-        sh -c 'cd ~/tokvin && pipewire --version | head -n 2 && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-               ctest --preset linux -R "^sound\$" -V' > "$dev/tmp/pipewire.log" 2>&1 && said=ok
+    as_developer 'pipewire --version | head -n 2 &&
+                  xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --preset linux -R "^sound\$" -V' \
+        > "$dev/tmp/pipewire.log" 2>&1 && said=ok
     grep -E "^Compiled with|PipeWire" "$dev/tmp/pipewire.log" | sed 's/^/        /'
 else
     tail -n 20 "$dev/tmp/apt.log" >&2
