@@ -14,7 +14,7 @@
    on silent by the clock and a server is asked for again every half
    second. The thread runs its own main loop and never blocks on the
    server, so that a switch-off never waits for one. */
-#define G_LOG_DOMAIN "Tokvin"      /* G_MESSAGES_DEBUG=Tokvin shows the underruns */
+#define G_LOG_DOMAIN "Tokvin"      /* G_MESSAGES_DEBUG=Tokvin shows the underruns and the streams given up */
 #include <atomic>
 #include <cerrno>
 #include <ctime>
@@ -266,8 +266,11 @@ static int64_t Feed(int started)
     static short buf[CHUNK * 2];
     int64_t      now = Now(), wait;
 
-    if (s_Lost || (s_Server && !Playing() && now - s_Asked > ANSWER_NS))
+    if (s_Lost || (s_Server && !Playing() && now - s_Asked > ANSWER_NS)) {
+        if (s_Server)
+            g_debug("click: the server %s", s_Lost ? "failed" : "did not answer");
         DropServer();
+    }
     if (!s_Server && now - s_Asked >= RETRY_NS)
         AskServer();
     if (!started)
@@ -287,6 +290,7 @@ static int64_t Feed(int started)
         if (!s_Lost && FrameTime(g_MixFrame) >= now - STALE_NS)
             return 10 * MS;
         /* a server that takes nothing stands still: the clock goes on */
+        g_debug("click: the server stood still");
         DropServer();
     }
     /* no stream: as far ahead of the clock as a stream would be */
