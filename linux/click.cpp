@@ -14,7 +14,8 @@
    on silent by the clock and a server is asked for again every half
    second. The thread runs its own main loop and never blocks on the
    server, so that a switch-off never waits for one. */
-#define G_LOG_DOMAIN "Tokvin"      /* G_MESSAGES_DEBUG=Tokvin shows the underruns and the streams given up */
+/* G_MESSAGES_DEBUG=Tokvin shows the underruns and each stream given up */
+#define G_LOG_DOMAIN "Tokvin"
 #include <atomic>
 #include <cerrno>
 #include <ctime>
@@ -221,8 +222,11 @@ static void AskServer(void)
         s_Lost = 1;
 }
 
-static void DropServer(void)
+/* why, where given, is said when a server is given up */
+static void DropServer(const char *why)
 {
+    if (why && s_Server)
+        g_debug("click: the server %s", why);
     if (s_Stream) {
         pa_stream_set_state_callback(s_Stream, NULL, NULL);
         pa_stream_disconnect(s_Stream);
@@ -266,11 +270,8 @@ static int64_t Feed(int started)
     static short buf[CHUNK * 2];
     int64_t      now = Now(), wait;
 
-    if (s_Lost || (s_Server && !Playing() && now - s_Asked > ANSWER_NS)) {
-        if (s_Server)
-            g_debug("click: the server %s", s_Lost ? "failed" : "did not answer");
-        DropServer();
-    }
+    if (s_Lost || (s_Server && !Playing() && now - s_Asked > ANSWER_NS))
+        DropServer(s_Lost ? "failed" : "did not answer");
     if (!s_Server && now - s_Asked >= RETRY_NS)
         AskServer();
     if (!started)
@@ -290,8 +291,7 @@ static int64_t Feed(int started)
         if (!s_Lost && FrameTime(g_MixFrame) >= now - STALE_NS)
             return 10 * MS;
         /* a server that takes nothing stands still: the clock goes on */
-        g_debug("click: the server stood still");
-        DropServer();
+        DropServer("stood still");
     }
     /* no stream: as far ahead of the clock as a stream would be */
     while (FrameTime(g_MixFrame) - LATENCY_MS * MS <= now)
@@ -327,7 +327,7 @@ static void *AudioThread(void *arg)
     }
     if (s_Underruns)
         g_debug("click: %d underruns", s_Underruns.load());
-    DropServer();
+    DropServer(NULL);
     return NULL;
 }
 
