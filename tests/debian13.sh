@@ -144,8 +144,7 @@ if chroot "$dev" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $pw >
 else
     tail -n 20 "$dev/tmp/apt.log" >&2
 fi
-chroot "$dev" apt-get purge -y -qq $pw >/dev/null 2>&1 || true
-chroot "$dev" apt-get autoremove -y -qq --purge >/dev/null 2>&1 || true
+chroot "$dev" apt-get purge -y -qq --autoremove $pw >/dev/null 2>&1 || true
 echo "$said  the native click on PipeWire (the log: $dev/tmp/pipewire.log)"
 [ "$said" = ok ] || status=1
 echo "The Debian 13 roots stay in $root and $dev for the next run; make clean removes them."
