@@ -195,16 +195,24 @@ def record(server, name, *run_args, run=None, copies=1, **run_kw):
     # At real-time priority where it may: a recorder that underruns
     # would shift the recording, not Tokvin.
     rt = ["chrt", "-f", "70"] if os.getuid() == 0 else []
-    recs = [subprocess.Popen(rt + ["parec", "-d", "tokvin.monitor", "--rate=%d" % RATE, "--channels=1",
-                                   "--format=s16le", "--raw"],
-                             env=dict(server.env, PULSE_LATENCY_MSEC="10"), stdout=out) for out in outs]
+    start = lambda out: subprocess.Popen(rt + ["parec", "-d", "tokvin.monitor", "--rate=%d" % RATE, "--channels=1",
+                                               "--format=s16le", "--raw"],
+                                         env=dict(server.env, PULSE_LATENCY_MSEC="10"), stdout=out)
+    recs = [start(out) for out in outs]
+    heard = lambda: [os.path.getsize(path) > 0 for path in paths]
     try:
-        # of several recorders, one that has heard nothing after 5 s is not
-        # waited for (once here, one heard nothing for 20 s); what it
-        # records counts for less
+        # Now and then a recorder of a PipeWire just started hears nothing
+        # for good (why is not known): one silent after 5 s is started
+        # again; of several, one still silent is not waited for, and what
+        # it records counts for less.
         began = time.monotonic()
-        wait_for(lambda: all(os.path.getsize(path) for path in paths) or time.monotonic() - began > 5
-                 and any(os.path.getsize(path) for path in paths), 20, "the recorder")
+        wait_for(lambda: all(heard()) or time.monotonic() - began > 5, 20, "the recorder")
+        for i, ok in enumerate(heard()):
+            if not ok:
+                recs[i].terminate()
+                recs[i].wait(20)
+                recs[i] = start(outs[i])
+        wait_for(lambda: all(heard()) or time.monotonic() - began > 10 and any(heard()), 20, "the recorder")
         ran = run() if run else (native_run if native else wine_run)(server, *run_args, **run_kw)
         # the last click has its 85 ms to reach the sink: record on for
         # half a second (16-bit samples: RATE bytes)
