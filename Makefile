@@ -37,7 +37,9 @@ all: build-linux build
 
 # Installs what is missing when run as root; otherwise says what to install.
 # PulseAudio itself (for the sound test's own server) is left out where
-# PipeWire already serves the desktop's sound.
+# PipeWire already serves the desktop's sound. A mirror in the middle of a
+# sync can withhold one architecture's index, and then i386 and amd64 no
+# longer agree on a version; the release's own suite gives both the same.
 define need
 @missing=$$(for p in $(1); do \
   dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
@@ -55,7 +57,9 @@ if [ -n "$$missing" ]; then \
   echo "Installing:" $$missing; \
   case "$$missing" in *:i386*) dpkg --add-architecture i386 ;; esac; \
   for try in 1 2 3; do apt-get update -qq && break; sleep 30; done; \
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null || \
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+    -t "$$(. /etc/os-release && echo "$$VERSION_CODENAME")" $$missing >/dev/null; \
 fi
 endef
 
