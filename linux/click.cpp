@@ -52,6 +52,7 @@ static pa_context      *s_Server;
 static pa_stream       *s_Stream;
 static int              s_Lost;             /* the server or its stream has failed */
 static int64_t          s_Asked;            /* when the server was last asked for */
+static int64_t          s_Behind;           /* since when the stream is behind the clock, or 0 */
 static std::atomic<int> s_Underruns{0};
 static uint32_t         s_On, s_Off;        /* the packed note messages of this run */
 static int              s_NoteOut;          /* a note-on has gone out without its note-off */
@@ -225,6 +226,7 @@ static void AskServer(void)
 /* why, where given, is said when a server is given up */
 static void DropServer(const char *why)
 {
+    s_Behind = 0;
     if (why && s_Server)
         g_debug("click: the server %s", why);
     if (s_Stream) {
@@ -288,9 +290,19 @@ static int64_t Feed(int started)
             room -= frames;
         }
         /* the server asks for more when it wants it; this is the fallback */
-        if (!s_Lost && FrameTime(g_MixFrame) >= now - STALE_NS)
+        if (!s_Lost && FrameTime(g_MixFrame) >= now - STALE_NS) {
+            s_Behind = 0;
             return 10 * MS;
-        /* a server that takes nothing stands still: the clock goes on */
+        }
+        /* Behind the clock. If this thread was the one held up (a loaded
+           machine, a stop in the debugger), the server's request is still
+           on its way, and the stream goes on where the clock stands; one
+           that takes nothing for as long again stands still, and the
+           clock goes on without it. */
+        if (!s_Lost && (!s_Behind || now - s_Behind < STALE_NS)) {
+            s_Behind = s_Behind ? s_Behind : now;
+            return 10 * MS;
+        }
         DropServer("stood still");
     }
     /* no stream: as far ahead of the clock as a stream would be */

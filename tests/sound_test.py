@@ -21,8 +21,9 @@ resampled), on PulseAudio and, where it is installed, PipeWire: every beat
 heard once and each within one frame of its place on the grid,
 round(n x 44100 x 60 / tempo) from the first, the first click whole; on
 PulseAudio also Beep, a tone near 2160 Hz; MIDI chosen (the sequencer's
-test double preloaded, FAKESEQ), silence; the server restarted, the click
-back within a second. With --bench: idle and loaded, the worst deviation,
+test double preloaded, FAKESEQ), silence; Tokvin held up for longer than
+the server's buffer, the clicks after it on their grid, on both servers;
+the server restarted, the click back within a second. With --bench: idle and loaded, the worst deviation,
 the drift, the underruns and Tokvin's share of a core while clicking and
 idle.
 
@@ -156,7 +157,7 @@ def native_run(server, tempo, flags, seconds, extra_env=None, during=None):
         f.write("[Tokvin]\nFlags=%d\nTempo=%d\n" % (flags, tempo))
     env = dict(server.env, XDG_CONFIG_HOME=config, G_MESSAGES_DEBUG="Tokvin", **(extra_env or {}))
     err = open(os.path.join(work, "tokvin.log"), "w+")
-    app = subprocess.Popen([native], env=env, stderr=err)
+    app = subprocess.Popen([native], env=env, stdout=err, stderr=err)      # GLib says debug on stdout
     key = lambda *keys: subprocess.run(["xdotool", "search", "--sync", "--name", " BPM - Tokvin",
                                         "windowfocus", "--sync", "key"] + list(keys), check=True, timeout=30)
     if during:
@@ -409,6 +410,35 @@ def restart_run(server, tempo):
     return server, first, x
 
 
+def stall_run(server, tempo, ms):
+    """Tokvin held up for ms while it clicks, longer than the server's
+    buffer. Returns the worst distance from the grid of the best
+    recording, but for the click the gap may have cut (the first after the
+    longest gap, and late, if at all), the beats lost, and the underruns
+    Tokvin saw."""
+    def during(app, key):
+        key("Tab", "space")
+        time.sleep(2)
+        app.send_signal(signal.SIGSTOP)
+        time.sleep(ms / 1000)
+        app.send_signal(signal.SIGCONT)
+        time.sleep(2)
+        app.send_signal(signal.SIGTERM)
+        app.wait(20)
+    record(server, "stalled", run=lambda: native_run(server, tempo, 0, 0, during=during),
+           copies=3 if server.kind == "PipeWire" else 1)
+    judged = []
+    for y in record.all:
+        at = onsets(y, 60000 / tempo)
+        beats = [round((a - at[0]) * tempo / 2646000) for a in at]
+        dev = [a - at[0] - (2 * m * 2646000 + tempo) // (2 * tempo) for a, m in zip(at, beats)]
+        cut = max(range(1, len(at)), key=lambda i: at[i] - at[i - 1], default=0)
+        worst = max((abs(d) for i, d in enumerate(dev) if i != cut or d < 0), default=math.inf)
+        judged.append((worst, beats[-1] + 1 - len(at) if at else 0))
+    said = open(os.path.join(work, "tokvin.log")).read()
+    return min(judged) + (sum(int(n) for n in re.findall(r"click: (\d+) underruns", said)),)
+
+
 def midi_bench(server, seconds, fakeseq):
     """MIDI at 300 BPM through the sequencer double, idle and with four busy
     loops: each note-on's distance from the grid (its time on the queue, or
@@ -491,6 +521,11 @@ def native_main(server, seconds):
                 check(like and like[0] >= 0.95 and min(like) >= 0.9,
                       "%s: the first click whole, every one shaped like the sample (%s)"
                       % (name, ", ".join("%.3f" % v for v in like[:3])))
+        if not bench:
+            # a stall of Tokvin's own: the server plays on through the gap
+            worst, lost, under = stall_run(server, 298, 300)
+            check(worst <= 1 and lost <= 2 and under > 0, "native %s, Tokvin held up for 300 ms: the clicks after "
+                  "it on their grid (worst %s frames, %d beats lost, %d underruns seen)" % (kind, worst, lost, under))
     if bench:
         print("The native Tokvin into a null sink at 44.1 kHz, %d s per run, with 0 or 2 busy loops" % seconds)
         print("  (quantum: PipeWire's graph held to that many frames a cycle; - its own;"
