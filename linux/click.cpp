@@ -18,6 +18,7 @@
 #define G_LOG_DOMAIN "Tokvin"
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
@@ -53,6 +54,7 @@ static pa_stream       *s_Stream;
 static int              s_Lost;             /* the server or its stream has failed */
 static int64_t          s_Asked;            /* when the server was last asked for */
 static int64_t          s_Behind;           /* since when the stream is behind the clock, or 0 */
+static int64_t          s_Hole = -1;        /* silence owed to a new stream; -1: not yet reckoned */
 static std::atomic<int> s_Underruns{0};
 static uint32_t         s_On, s_Off;        /* the packed note messages of this run */
 static int              s_NoteOut;          /* a note-on has gone out without its note-off */
@@ -189,6 +191,7 @@ static void OnServerState(pa_context *server, void *data)
            of 5 ms it kept its frame, even with the graph held at 3 ms. */
         attr.minreq = (uint32_t)pa_usec_to_bytes(REQUEST_MS * 1000, &format);
         attr.fragsize = (uint32_t)-1;
+        s_Hole = -1;
         s_Stream = pa_stream_new(server, "Klick", &format, NULL);
         if (!s_Stream) {
             s_Lost = 1;
@@ -281,10 +284,21 @@ static int64_t Feed(int started)
     if (Playing()) {
         size_t room = pa_stream_writable_size(s_Stream);
 
+        /* A stream opened while the click runs (a server back, a stream
+           given up) would play at once what was mixed ahead of the clock,
+           and every later click early by that much: it gets that much
+           silence first, and goes on on the clock's grid. */
+        if (s_Hole < 0)
+            s_Hole = FrameTime(g_MixFrame) > now ? (FrameTime(g_MixFrame) - now) * MIX_RATE / NS : 0;
         for (room = room == (size_t)-1 ? 0 : room / 4; room > 0 && !s_Lost; ) {
             int frames = room < CHUNK ? (int)room : CHUNK;
 
-            Mix(buf, frames);
+            if (s_Hole > 0) {
+                frames = frames < s_Hole ? frames : (int)s_Hole;
+                memset(buf, 0, frames * 4);
+                s_Hole -= frames;
+            } else
+                Mix(buf, frames);
             if (pa_stream_write(s_Stream, buf, frames * 4, NULL, 0, PA_SEEK_RELATIVE) < 0)
                 s_Lost = 1;
             room -= frames;
