@@ -23,7 +23,8 @@ round(n x 44100 x 60 / tempo) from the first, the first click whole; on
 PulseAudio also Beep, a tone near 2160 Hz; MIDI chosen (the sequencer's
 test double preloaded, FAKESEQ), silence; Tokvin held up for longer than
 the server's buffer, the clicks after it on their grid, on both servers;
-PulseAudio held up, the click on the same grid within 2 ms after it;
+PulseAudio held up, the click on the same grid within 2 ms after it, and
+Tokvin switched off and closed meanwhile without waiting on it;
 the server restarted, the click back within a second. With --bench: idle and loaded, the worst deviation,
 the drift, the underruns and Tokvin's share of a core while clicking and
 idle.
@@ -565,6 +566,27 @@ def native_main(server, seconds):
     worst, lost, _ = stall_run(server, 298, 400, held=server.procs[0])
     check(worst <= 88 and lost <= 4, "native PulseAudio held up for 400 ms: the clicks after it on their grid, "
           "within 2 ms (worst %s frames, %d beats lost)" % (worst, lost))
+    # and switched off and closed while it stands still: neither waits on it
+    def closing(app, key):
+        key("Tab", "space")
+        time.sleep(1)
+        server.procs[0].send_signal(signal.SIGSTOP)
+        try:
+            time.sleep(0.05)                # before Tokvin gives it up
+            key("space")
+            app.send_signal(signal.SIGTERM)
+            began = time.monotonic()
+            try:
+                app.wait(10)
+            except subprocess.TimeoutExpired:
+                app.kill()
+                app.wait(20)
+                return math.inf
+            return time.monotonic() - began
+        finally:
+            server.procs[0].send_signal(signal.SIGCONT)
+    took = native_run(server, 298, 0, 0, during=closing)
+    check(took < 2, "native PulseAudio standing still: Tokvin switched off and closed in %.2f s" % took)
     server, first, x = restart_run(server, 298)
     at, dev = grid(x, 298)
     check(first is not None and first < 1.0, "native PulseAudio restarted: the click heard again %s s after its return"
