@@ -24,10 +24,10 @@ PulseAudio also Beep, a tone near 2160 Hz; MIDI chosen (the sequencer's
 test double preloaded, FAKESEQ), silence; Tokvin held up for longer than
 the server's buffer, the clicks after it on their grid, on both servers;
 PulseAudio held up, the click on the same grid within 2 ms after it, and
-Tokvin switched off and closed meanwhile without waiting on it;
-the server restarted, the click back within a second. With --bench: idle and loaded, the worst deviation,
-the drift, the underruns and Tokvin's share of a core while clicking and
-idle.
+Tokvin switched off and closed meanwhile without waiting on it; the
+server restarted, the click back within a second. With --bench: idle and
+loaded, the worst deviation, the drift, the underruns and Tokvin's share
+of a core while clicking and idle.
 
 usage: sound_test.py BUILDDIR [--native PROGRAM [FAKESEQ]] [--bench [SECONDS]]
 """
