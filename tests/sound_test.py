@@ -162,9 +162,9 @@ def native_run(server, tempo, flags, seconds, extra_env=None, during=None):
     app = subprocess.Popen([native], env=env, stdout=err, stderr=err)      # GLib says debug on stdout
     key = lambda *keys: subprocess.run(["xdotool", "search", "--sync", "--name", " BPM - Tokvin",
                                         "windowfocus", "--sync", "key"] + list(keys), check=True, timeout=30)
-    if during:
-        return during(app, key)
     try:
+        if during:
+            return during(app, key)
         key("Tab")
         time.sleep(1)                       # the focus drawn; then idle, for the figures
         ticks, t0 = cpu_ticks(app.pid), time.monotonic()
@@ -383,7 +383,12 @@ def grid(x, tempo):
     """Click onsets in frames, and each one's distance from its place on
     the grid that starts at the first"""
     at = onsets(x, 60000 / tempo)
-    return at, [a - at[0] - (2 * n * 2646000 + tempo) // (2 * tempo) for n, a in enumerate(at)]
+    return at, [a - at[0] - place(n, tempo) for n, a in enumerate(at)]
+
+
+def place(n, tempo):
+    """beat n's frame on the grid, round(n x 44100 x 60 / tempo)"""
+    return (2 * n * 2646000 + tempo) // (2 * tempo)
 
 
 def busy(n):
@@ -427,33 +432,33 @@ def stall_run(server, tempo, ms, held=None):
         time.sleep(ms / 1000)
         (held or app).send_signal(signal.SIGCONT)
         time.sleep(2)
+        if held:
+            held.send_signal(signal.SIGSTOP)
+            time.sleep(0.05)
         try:
-            if held:
-                held.send_signal(signal.SIGSTOP)
-                time.sleep(0.05)
             key("space")
             app.send_signal(signal.SIGTERM)
             began = time.monotonic()
             app.wait(10)
-            stall_run.closed = time.monotonic() - began
+            return time.monotonic() - began
         except subprocess.TimeoutExpired:
             app.kill()
             app.wait(20)
-            stall_run.closed = math.inf
+            return math.inf
         finally:
-            (held or app).send_signal(signal.SIGCONT)
-    record(server, "stalled", run=lambda: native_run(server, tempo, 0, 0, during=during),
-           copies=3 if server.kind == "PipeWire" else 1)
+            if held:
+                held.send_signal(signal.SIGCONT)
+    _, closed = record(server, "stalled", run=lambda: native_run(server, tempo, 0, 0, during=during),
+                       copies=3 if server.kind == "PipeWire" else 1)
     judged = []
     for y in record.all:
         at = onsets(y, 60000 / tempo)
         beats = [round((a - at[0]) * tempo / 2646000) for a in at]
-        dev = [a - at[0] - (2 * m * 2646000 + tempo) // (2 * tempo) for a, m in zip(at, beats)]
+        dev = [a - at[0] - place(m, tempo) for a, m in zip(at, beats)]
         cut = max(range(1, len(at)), key=lambda i: at[i] - at[i - 1], default=0)
         worst = max((abs(d) for i, d in enumerate(dev) if i != cut or d < 0), default=math.inf)
         judged.append((worst, beats[-1] + 1 - len(at) if at else 0))
-    said = open(os.path.join(work, "tokvin.log")).read()
-    return min(judged) + (sum(int(n) for n in re.findall(r"click: (\d+) underruns", said)), stall_run.closed)
+    return min(judged) + (native_run.underruns, closed)
 
 
 def midi_bench(server, seconds, fakeseq):
